@@ -1,0 +1,128 @@
+#include "bmp.h"
+
+#include <cstring>
+
+#include "le.h"
+
+namespace stampo {
+namespace {
+
+constexpr std::size_t kFileSizeAt = 2;
+constexpr std::size_t kInfo = 14;  // start of the info header
+constexpr std::size_t kInfoSizeAt = kInfo + 0;
+constexpr std::size_t kWidthAt = kInfo + 4;
+constexpr std::size_t kHeightAt = kInfo + 8;
+constexpr std::size_t kPlanesAt = kInfo + 12;
+constexpr std::size_t kBitCountAt = kInfo + 14;
+constexpr std::size_t kCompressionAt = kInfo + 16;
+constexpr std::size_t kImageSizeAt = kInfo + 20;
+constexpr std::size_t kXResolutionAt = kInfo + 24;
+constexpr std::size_t kYResolutionAt = kInfo + 28;
+constexpr std::uint32_t kInfoSize = 40;
+constexpr std::uint32_t kBitCount = 24;
+constexpr std::uint32_t kPixelsPerMetre = 2835;  // 72 dpi
+
+std::size_t rowbytes(int width) { return 3 * (std::size_t(width) + 1); }
+
+}  // namespace
+
+const char* bmpmessage(BmpError e) {
+  switch (e) {
+    case BmpError::kNone: return "";
+    case BmpError::kNotBmp: return "input file is not BMP image.\n";
+    case BmpError::kInfoSize: return "input file has an unsupported BMP header (not 40 bytes).\n";
+    case BmpError::kBitCount: return "input file is not 24-bit BMP image.\n";
+    case BmpError::kCompression: return "input file is compressed BMP image.\n";
+    case BmpError::kWidth:
+      return "input file width is not supported (1 to 467, width + 1 a multiple of 4).\n";
+    case BmpError::kHeight: return "input file height is not supported (1 to 340 rows, bottom-up).\n";
+    case BmpError::kTruncated: return "input file is truncated.\n";
+  }
+  return "";
+}
+
+BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
+                  PlaneCanvas& canvas) {
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return BmpError::kNotBmp;
+  if (size < kBmpHeaderSize) return BmpError::kTruncated;
+  if (rdle32(data + kInfoSizeAt) != kInfoSize) return BmpError::kInfoSize;
+  if (rdle16(data + kBitCountAt) != kBitCount) return BmpError::kBitCount;
+  if (rdle32(data + kCompressionAt) != 0) return BmpError::kCompression;
+  const std::uint32_t width = rdle32(data + kWidthAt);
+  if (width < 1 || width > std::uint32_t(kBmpMaxWidth) || (width + 1) % 4 != 0)
+    return BmpError::kWidth;
+  const std::int32_t height = std::int32_t(rdle32(data + kHeightAt));
+  if (height < 1 || height > kOutputRows) return BmpError::kHeight;
+  const int w = int(width);
+  const int h = int(height);
+  const std::size_t row = rowbytes(w);
+  if ((size - kBmpHeaderSize) / row < std::size_t(h)) return BmpError::kTruncated;
+
+  std::memcpy(header.bytes.data(), data, kBmpHeaderSize);
+  header.width = w;
+  header.height = h;
+
+  std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
+  std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
+  std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
+  const std::uint8_t* p = data + kBmpHeaderSize;
+  for (int y = h - 1; y >= 0; --y) {  // bottom row first
+    for (int x = 0; x <= w; ++x, p += 3) {
+      const std::size_t i = PlaneCanvas::index(x, y);
+      blue[i] = p[0];
+      green[i] = p[1];
+      red[i] = p[2];
+    }
+  }
+  return BmpError::kNone;
+}
+
+void bmpgrow(BmpHeader& header) {
+  const std::uint32_t image = std::uint32_t(rowbytes(header.width) * kOutputRows);
+  std::uint8_t* b = header.bytes.data();
+  wrle(b + kFileSizeAt, image + kBmpHeaderSize, 3);
+  wrle(b + kImageSizeAt, image, 3);
+  wrle(b + kHeightAt, kOutputRows, 2);
+}
+
+void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
+               std::vector<std::uint8_t>& out) {
+  const int w = header.width;
+  out.resize(kBmpHeaderSize + rowbytes(w) * std::size_t(rows));
+  std::memcpy(out.data(), header.bytes.data(), kBmpHeaderSize);
+  const std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
+  const std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
+  const std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
+  std::uint8_t* p = out.data() + kBmpHeaderSize;
+  for (int y = rows - 1; y >= 0; --y) {  // bottom row first
+    for (int x = 0; x <= w; ++x, p += 3) {
+      const std::size_t i = PlaneCanvas::index(x, y);
+      p[0] = blue[i];
+      p[1] = green[i];
+      p[2] = red[i];
+    }
+  }
+}
+
+BmpHeader bmpnewheader(int width, int height) {
+  BmpHeader header;
+  header.width = width;
+  header.height = height;
+  std::uint8_t* b = header.bytes.data();
+  const std::uint32_t image = std::uint32_t(rowbytes(width) * std::size_t(height));
+  b[0] = 'B';
+  b[1] = 'M';
+  wrle(b + kFileSizeAt, image + kBmpHeaderSize, 4);
+  wrle(b + 10, kBmpHeaderSize, 4);
+  wrle(b + kInfoSizeAt, kInfoSize, 4);
+  wrle(b + kWidthAt, std::uint32_t(width), 4);
+  wrle(b + kHeightAt, std::uint32_t(height), 4);
+  wrle(b + kPlanesAt, 1, 2);
+  wrle(b + kBitCountAt, kBitCount, 2);
+  wrle(b + kImageSizeAt, image, 4);
+  wrle(b + kXResolutionAt, kPixelsPerMetre, 4);
+  wrle(b + kYResolutionAt, kPixelsPerMetre, 4);
+  return header;
+}
+
+}  // namespace stampo

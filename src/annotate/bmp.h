@@ -1,0 +1,78 @@
+#pragma once
+// The scan graph picture: a Windows BMP file, 24 bits per pixel,
+// uncompressed, rows stored bottom-up.
+//
+// Byte layout of the 54-byte header (all fields little-endian):
+//
+//   file header (14 bytes)
+//     0  2  signature "BM"
+//     2  4  file size
+//     6  4  reserved
+//    10  4  offset of the pixel data (not consulted: pixels follow byte 53)
+//   info header (40 bytes, at byte 14)
+//    14  4  info header size, 40
+//    18  4  width W
+//    22  4  height H (positive: bottom-up)
+//    26  2  planes
+//    28  2  bits per pixel, 24
+//    30  4  compression, 0
+//    34  4  image size
+//    38 16  resolution and palette counts, passed through untouched
+//
+// Pixel data: H rows, the bottom row first; each row is W + 1 pixels of
+// three bytes in the order blue, green, red. Stampo only takes widths with
+// W + 1 a multiple of four: then 3 * (W + 1) bytes is exactly the padded
+// row length, and the pad bytes form one extra pixel (column W) that is
+// carried through like any other. The usual graph is 467 x 300.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "canvas.h"
+
+namespace stampo {
+
+constexpr std::size_t kBmpHeaderSize = 54;
+constexpr int kBmpMaxWidth = 467;
+constexpr int kOutputRows = PlaneCanvas::kRows;  // 340
+
+struct BmpHeader {
+  std::array<std::uint8_t, kBmpHeaderSize> bytes{};
+  int width = 0;   // W; rows hold W + 1 pixels
+  int height = 0;  // H, rows in the file
+};
+
+enum class BmpError {
+  kNone,
+  kNotBmp,
+  kInfoSize,
+  kBitCount,
+  kCompression,
+  kWidth,
+  kHeight,
+  kTruncated,
+};
+
+// The one-line console message for a refused picture.
+const char* bmpmessage(BmpError e);
+
+// Checks the whole file and, when it can be stamped and written back
+// exactly, fills the header and the picture's rows 0 to H - 1 of columns
+// 0 to W of the canvas. The canvas is expected white.
+BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
+                  PlaneCanvas& canvas);
+
+// The header of the stamped picture: height 340, image size and file
+// size to match. Only the low bytes of those fields change.
+void bmpgrow(BmpHeader& header);
+
+// The header bytes followed by `rows` rows of the canvas (row rows - 1
+// first), columns 0 to W.
+void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
+               std::vector<std::uint8_t>& out);
+
+// A plain header for a new W x H picture.
+BmpHeader bmpnewheader(int width, int height);
+
+}  // namespace stampo

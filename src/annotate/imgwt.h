@@ -1,0 +1,18 @@
+#pragma once
+// The picture annotator: stamps one scan graph picture with the report's
+// figures.
+#include <string>
+
+#include "summary.h"
+
+namespace stampo {
+
+// Reads the picture at `path`, keeps a byte-for-byte copy of it as
+// `path` + ".bak", and rewrites the picture 340 rows high with the
+// statistics band at its foot. On any failure it prints the reason (a
+// refused picture on standard output, a failed file operation through
+// perror) and returns false; the picture is never opened for writing
+// before its backup is safely closed.
+bool imgwt(const std::string& path, const ScanSummary& summary);
+
+}  // namespace stampo

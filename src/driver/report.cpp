@@ -1,0 +1,100 @@
+#include "report.h"
+
+#include <cstring>
+
+#include "decimal.h"
+
+namespace stampo {
+namespace {
+
+constexpr std::size_t kBlock = 1 << 16;
+constexpr std::size_t kMarkerLength = 23;
+constexpr char kPieMarker[] = "<td width=\"86\">PIE</td>";
+constexpr char kPifMarker[] = "<td width=\"86\">PIF</td>";
+constexpr std::size_t kValueStart = 18;
+
+// Lines after the marker that carry the figures.
+constexpr int kAverageLine = 1;
+constexpr int kMaximumLine = 2;
+constexpr int kTotalLine = 3;
+constexpr int kPofLine = 10;
+
+bool startswith(const std::uint8_t* line, std::size_t length, const char* marker) {
+  return length >= kMarkerLength && std::memcmp(line, marker, kMarkerLength) == 0;
+}
+
+}  // namespace
+
+ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(kBlock) {
+  data_ = buffer_.data();
+}
+
+ReportLines::ReportLines(const std::uint8_t* data, std::size_t size)
+    : data_(data), end_(size) {}
+
+void ReportLines::refill() {
+  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  end_ -= begin_;
+  begin_ = 0;
+  while (end_ < buffer_.size()) {
+    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    end_ += got;
+    if (got == 0) {
+      failed_ = std::ferror(file_) != 0;
+      file_ = nullptr;  // at the end: nothing more to fetch
+      break;
+    }
+  }
+}
+
+bool ReportLines::next(const std::uint8_t*& line, std::size_t& length) {
+  if (file_ != nullptr && end_ - begin_ <= kMaxRead) refill();
+  if (failed_ || begin_ == end_) return false;
+  const std::size_t available = end_ - begin_ < kMaxRead ? end_ - begin_ : kMaxRead;
+  line = data_ + begin_;
+  const void* feed = std::memchr(line, '\n', available);
+  length = feed != nullptr ? std::size_t(static_cast<const std::uint8_t*>(feed) - line) + 1
+                           : available;
+  begin_ += length;
+  return true;
+}
+
+std::string valuetext(const std::uint8_t* line, std::size_t length) {
+  std::string text;
+  for (std::size_t i = kValueStart; i < length && line[i] != '<' && line[i] != '\0'; ++i)
+    text.push_back(char(line[i]));
+  return text;
+}
+
+ReportScan scanreport(ReportLines& lines) {
+  ReportScan scan;
+  const std::uint8_t* line = nullptr;
+  std::size_t length = 0;
+  for (;;) {
+    if (!lines.next(line, length)) return scan;
+    if (startswith(line, length, kPieMarker)) {
+      scan.summary.mode = kModePie;
+      break;
+    }
+    if (startswith(line, length, kPifMarker)) {
+      scan.summary.mode = kModePif;
+      break;
+    }
+  }
+  scan.status = ReportScan::kTruncated;
+  ScanSummary& s = scan.summary;
+  for (int n = 1; n <= kPofLine; ++n) {
+    if (!lines.next(line, length)) return scan;
+    switch (n) {
+      case kAverageLine: s.average = tofloat(textreal(valuetext(line, length))); break;
+      case kMaximumLine: s.maximum = textint(valuetext(line, length)); break;
+      case kTotalLine: s.total = textint(valuetext(line, length)); break;
+      case kPofLine: s.pof = textint(valuetext(line, length)); break;
+      default: break;  // lines 4 to 9 carry nothing we need
+    }
+  }
+  scan.status = ReportScan::kComplete;
+  return scan;
+}
+
+}  // namespace stampo

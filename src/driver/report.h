@@ -1,0 +1,63 @@
+#pragma once
+// The scan report: an HTML page written by Plextools Professional. Stampo
+// reads it as lines the way a 1024-byte fgets buffer delivers them: one
+// read yields at most 1023 bytes, through the first line feed, so a longer
+// physical line arrives as several reads, and each read counts as a line.
+//
+// The scan mode marker is a line that begins
+//     <td width="86">PIE</td>     (PIE Sum8)   or
+//     <td width="86">PIF</td>     (PIF Sum1)
+// and, counting the marker as line 0, the figures stand on lines 1
+// (average), 2 (maximum), 3 (total) and 10 (POF). In each figure line the
+// value text starts at byte 18 and runs up to the next '<'.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "summary.h"
+
+namespace stampo {
+
+class ReportLines {
+ public:
+  static constexpr std::size_t kMaxRead = 1023;
+
+  // Lines from a file open for reading, fetched in large blocks.
+  explicit ReportLines(std::FILE* file);
+  // Lines from bytes in memory, which must outlive the reader.
+  ReportLines(const std::uint8_t* data, std::size_t size);
+
+  // The next read; false at the end of the report or on a read error.
+  bool next(const std::uint8_t*& line, std::size_t& length);
+  bool failed() const { return failed_; }
+
+ private:
+  void refill();
+
+  std::FILE* file_ = nullptr;
+  std::vector<std::uint8_t> buffer_;
+  const std::uint8_t* data_ = nullptr;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool failed_ = false;
+};
+
+struct ReportScan {
+  enum Status {
+    kNoMarker,   // the report ends before a mode marker
+    kTruncated,  // the report ends before the POF line
+    kComplete,
+  };
+  Status status = kNoMarker;
+  ScanSummary summary;  // mode set from kTruncated on, figures when complete
+};
+
+ReportScan scanreport(ReportLines& lines);
+
+// The value text of a figure line: from byte 18 up to the first '<' (or
+// NUL, or the end of the read); empty when the read is shorter.
+std::string valuetext(const std::uint8_t* line, std::size_t length);
+
+}  // namespace stampo

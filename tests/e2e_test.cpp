@@ -1,0 +1,280 @@
+// End-to-end: runs the built program in a fresh folder on reports and
+// pictures written here, and compares console bytes, exit status, backup
+// and picture bytes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/fixtures.h"
+
+namespace fs = std::filesystem;
+using namespace fixtures;
+
+namespace {
+
+constexpr int kW = 467;
+constexpr int kH = 300;
+constexpr std::size_t kStampedSize = 477414;  // 54 + 3 * 468 * 340
+
+const char kUsage[] =
+    "\x8E\x67\x82\xA2\x95\xFB : \x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80\x96\x7B\x91\xCC\x82\xC9"
+    "html\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xB5\x82\xC4"
+    "\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42\n"
+    "Usage : drop html files to Stampo.exe\n";
+const char kNotPlextools[] =
+    "Plextools Professional\x82\xC5\x8F\x6F\x97\xCD\x82\xB3\x82\xEA\x82\xC4\x82\xC8\x82\xA2\x82\xC5"
+    "\x82\xB7\x81\x42\n";
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+class Stampo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = fs::temp_directory_path() / ("stampo-e2e-" + std::to_string(::getpid()) + "-" + name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir_);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // Runs the program in the test's folder with these arguments.
+  Result run(const std::vector<std::string>& args) const {
+    std::string command = "cd " + quote(dir_.string()) + " && " + quote(STAMPO_EXE);
+    for (const std::string& a : args) command += " " + quote(a);
+    command += " >stdout.txt 2>stderr.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(readfile(path("stdout.txt"))),
+             text(readfile(path("stderr.txt")))};
+    fs::remove(path("stdout.txt"));
+    fs::remove(path("stderr.txt"));
+    return r;
+  }
+
+  // Writes NAME.html and NAME.bmp (the pattern picture of W x H).
+  Bytes scan(const std::string& name, const std::string& report, int w = kW, int h = kH) {
+    writefile(path(name + ".html"), report);
+    Bytes picture = bmp(w, h, pattern);
+    writefile(path(name + ".bmp"), picture);
+    return picture;
+  }
+
+  fs::path dir_;
+};
+
+std::string summary(const std::string& bmpname, const std::string& mode, const std::string& avg,
+                    const std::string& max, const std::string& total, const std::string& pof) {
+  return "bmp data : " + bmpname + "\nScanned mode : " + mode + "\navarage : " + avg +
+         "      maximum : " + max + "\ntotal   : " + total + "    POF     : " + pof + "\n\n";
+}
+
+// Checks the stamped picture against the picture it was made from: the
+// header with its three size fields updated, the graph rows untouched
+// (but for the grid's top lines and its columns in rows 295 to 299).
+void expectstamped(const Bytes& out, const Bytes& in, int w, int h) {
+  const std::size_t size = 54 + 3 * std::size_t(w + 1) * 340;
+  ASSERT_EQ(out.size(), size);
+  Bytes header(in.begin(), in.begin() + 54);
+  setle32(header, 2, std::uint32_t(size));
+  setle32(header, 22, 340);
+  setle32(header, 34, std::uint32_t(size - 54));
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 54), header);
+  const std::vector<int> gridcolumns = {30, 31, 132, 233, 334, 335, 436, 437};
+  for (int y = 0; y < 300; ++y) {
+    for (int x = 0; x <= w; ++x) {
+      const bool grid = y >= 295 && x >= 30 && x <= 437 &&
+                        (y <= 296 || std::count(gridcolumns.begin(), gridcolumns.end(), x));
+      if (grid) continue;
+      const Rgb want = y < h ? pixelat(in, w, h, x, y) : Rgb{255, 255, 255};
+      ASSERT_EQ(pixelat(out, w, 340, x, y), want) << "x " << x << " y " << y;
+    }
+  }
+}
+
+TEST_F(Stampo, NoArgumentsPrintsUsage) {
+  const Result r = run({});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kUsage);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Stampo, PieReportIsPrintedBackedUpAndStamped) {
+  const Bytes in = scan("disc", piereport("1.23", "7", "12345", "0"));
+  const Result r = run({"disc.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, summary("disc.bmp", "PIE Sum8", "1.23", "7", "12345", "0"));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(readfile(path("disc.bmp.bak")), in);
+  expectstamped(readfile(path("disc.bmp")), in, kW, kH);
+}
+
+TEST_F(Stampo, PifReportAndFigureText) {
+  // 0.285 is held as 0.28499999: the console rounds it down; "1,234"
+  // stops at the comma.
+  const Bytes in = scan("disc", pifreport("0.285", "1,234", " -17", "99999"));
+  const Result r = run({"disc.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, summary("disc.bmp", "PIF Sum1", "0.28", "1", "-17", "99999"));
+  expectstamped(readfile(path("disc.bmp")), in, kW, kH);
+}
+
+TEST_F(Stampo, TwoReportsInCommandLineOrder) {
+  const Bytes a = scan("a", piereport("2", "3", "4", "5"));
+  const Bytes b = scan("b", pifreport("6", "7", "8", "9"));
+  const Result r = run({"b.html", "a.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, summary("b.bmp", "PIF Sum1", "6.00", "7", "8", "9") +
+                       summary("a.bmp", "PIE Sum8", "2.00", "3", "4", "5"));
+  expectstamped(readfile(path("a.bmp")), a, kW, kH);
+  expectstamped(readfile(path("b.bmp")), b, kW, kH);
+}
+
+TEST_F(Stampo, ReportWithoutMarkerIsSkipped) {
+  const Bytes plain = scan("plain", " <td width=\"86\">PIE</td> (indented: no marker)\n");
+  const Bytes good = scan("good", piereport("1", "1", "1", "1"));
+  const Result r = run({"plain.html", "good.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "bmp data : plain.bmp\n" + std::string(kNotPlextools) +
+                       summary("good.bmp", "PIE Sum8", "1.00", "1", "1", "1"));
+  EXPECT_EQ(readfile(path("plain.bmp")), plain);
+  EXPECT_FALSE(fs::exists(path("plain.bmp.bak")));
+  expectstamped(readfile(path("good.bmp")), good, kW, kH);
+}
+
+TEST_F(Stampo, ReportEndingBeforeItsFiguresIsSkipped) {
+  std::string report = piereport("1", "2", "3", "4");
+  report.resize(report.find("-</td>"));  // cut within line 4
+  const Bytes picture = scan("cut", report);
+  const Result r = run({"cut.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "bmp data : cut.bmp\nScanned mode : PIE Sum8\nreport ends before its figures.\n");
+  EXPECT_EQ(readfile(path("cut.bmp")), picture);
+  EXPECT_FALSE(fs::exists(path("cut.bmp.bak")));
+}
+
+TEST_F(Stampo, MissingReportEndsTheRun) {
+  const Bytes later = scan("later", piereport("1", "1", "1", "1"));
+  const Result r = run({"missing.html", "later.html"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.rfind("fopen: ", 0), 0u) << r.err;
+  EXPECT_EQ(readfile(path("later.bmp")), later);
+}
+
+TEST_F(Stampo, UpperCaseExtensionTakesTheReportAsPicture) {
+  const std::string report = piereport("1", "2", "3", "4");
+  writefile(path("scan.HTML"), report);
+  const Result r = run({"scan.HTML"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, summary("scan.HTML", "PIE Sum8", "1.00", "2", "3", "4") +
+                       "input file is not BMP image.\n");
+  EXPECT_EQ(text(readfile(path("scan.HTML"))), report);
+  EXPECT_FALSE(fs::exists(path("scan.HTML.bak")));
+}
+
+TEST_F(Stampo, RerunRestampsAndBacksUpTheStampedPicture) {
+  scan("disc", piereport("12.5", "40", "1000", "3"));
+  ASSERT_EQ(run({"disc.html"}).status, 0);
+  const Bytes first = readfile(path("disc.bmp"));
+  ASSERT_EQ(run({"disc.html"}).status, 0);
+  EXPECT_EQ(readfile(path("disc.bmp.bak")), first);
+  EXPECT_EQ(readfile(path("disc.bmp")), first);
+}
+
+TEST_F(Stampo, ShortPictureGetsWhiteRowsAndTrailingBytesStayInBackup) {
+  Bytes in = bmp(95, 120, pattern);
+  in.insert(in.end(), {'t', 'a', 'i', 'l'});
+  writefile(path("small.bmp"), in);
+  writefile(path("small.html"), piereport("1", "1", "1", "1"));
+  const Result r = run({"small.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readfile(path("small.bmp.bak")), in);
+  const Bytes out = readfile(path("small.bmp"));
+  ASSERT_EQ(out.size(), 54 + 3 * 96 * 340u);
+  EXPECT_EQ(pixelat(out, 95, 340, 0, 119), pattern(0, 119));
+  for (int y = 120; y < 295; ++y)
+    for (int x = 0; x <= 95; ++x) ASSERT_EQ(pixelat(out, 95, 340, x, y), (Rgb{255, 255, 255}));
+}
+
+TEST_F(Stampo, LongPathsWork) {
+  std::string deep = "d";
+  for (int i = 0; i < 6; ++i) deep += "/" + std::string(60, char('a' + i));
+  fs::create_directories(path(deep));
+  const std::string name = deep + "/" + std::string(100, 'r');
+  const Bytes in = scan(name, piereport("1", "1", "1", "1"));
+  ASSERT_GT(name.size(), 255u);
+  const Result r = run({name + ".html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readfile(path(name + ".bmp.bak")), in);
+}
+
+// A picture the program cannot stamp exactly is refused before anything
+// is written.
+struct Refusal {
+  const char* name;
+  void (*damage)(Bytes&);
+  const char* message;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
+class Refused : public Stampo, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(Refused, LeavesThePictureUntouched) {
+  Bytes picture = bmp(kW, kH, pattern);
+  GetParam().damage(picture);
+  writefile(path("disc.bmp"), picture);
+  writefile(path("disc.html"), piereport("1", "1", "1", "1"));
+  const Result r = run({"disc.html"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, summary("disc.bmp", "PIE Sum8", "1.00", "1", "1", "1") + GetParam().message);
+  EXPECT_EQ(readfile(path("disc.bmp")), picture);
+  EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
+}
+
+const char kNotBmp[] = "input file is not BMP image.\n";
+const char kHeaderSize[] = "input file has an unsupported BMP header (not 40 bytes).\n";
+const char kWidth[] = "input file width is not supported (1 to 467, width + 1 a multiple of 4).\n";
+const char kHeight[] = "input file height is not supported (1 to 340 rows, bottom-up).\n";
+const char kTruncated[] = "input file is truncated.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    EachReason, Refused,
+    ::testing::Values(
+        Refusal{"LowerCaseSignature", [](Bytes& b) { b[0] = 'b', b[1] = 'm'; }, kNotBmp},
+        Refusal{"CoreHeader", [](Bytes& b) { setle32(b, 14, 12); }, kHeaderSize},
+        Refusal{"V5Header", [](Bytes& b) { setle32(b, 14, 124); }, kHeaderSize},
+        Refusal{"Bits32", [](Bytes& b) { b[28] = 32; }, "input file is not 24-bit BMP image.\n"},
+        Refusal{"Rle", [](Bytes& b) { b[30] = 1; }, "input file is compressed BMP image.\n"},
+        Refusal{"Wide", [](Bytes& b) { setle32(b, 18, 471); }, kWidth},
+        Refusal{"UnalignedWidth", [](Bytes& b) { setle32(b, 18, 466); }, kWidth},
+        Refusal{"WidthHighBits", [](Bytes& b) { setle32(b, 18, 0x10000 + 467); }, kWidth},
+        Refusal{"TopDown", [](Bytes& b) { setle32(b, 22, std::uint32_t(-300)); }, kHeight},
+        Refusal{"ZeroHeight", [](Bytes& b) { setle32(b, 22, 0); }, kHeight},
+        Refusal{"Tall", [](Bytes& b) { setle32(b, 22, 341); }, kHeight},
+        Refusal{"CutPixels", [](Bytes& b) { b.pop_back(); }, kTruncated},
+        Refusal{"CutHeader", [](Bytes& b) { b.resize(40); }, kTruncated},
+        Refusal{"Empty", [](Bytes& b) { b.clear(); }, kNotBmp}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+}  // namespace
