@@ -1,0 +1,64 @@
+// Figure text conversions and the console's two-decimal format.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "decimal.h"
+
+namespace {
+
+using stampo::fixed2;
+using stampo::textint;
+using stampo::textreal;
+
+TEST(TextInt, StopsAtTheFirstNonDigitAndSaturates) {
+  EXPECT_EQ(textint("1,234"), 1);
+  EXPECT_EQ(textint(" \t-42x"), -42);
+  EXPECT_EQ(textint("+7"), 7);
+  EXPECT_EQ(textint(""), 0);
+  EXPECT_EQ(textint("- 5"), 0);
+  EXPECT_EQ(textint("2147483647"), 2147483647);
+  EXPECT_EQ(textint("2147483648"), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(textint("-2147483648"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(textint("-99999999999999999999999"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(textint("00000000000000000000012"), 12);
+}
+
+TEST(TextReal, PlainDecimalNotationOnly) {
+  EXPECT_EQ(textreal("12.34"), 12.34);
+  EXPECT_EQ(textreal(" .5e1x"), 5.0);
+  EXPECT_EQ(textreal("3e"), 3.0);
+  EXPECT_EQ(textreal("-2.E+2"), -200.0);
+  EXPECT_EQ(textreal("."), 0.0);
+  EXPECT_EQ(textreal("inf"), 0.0);
+  EXPECT_EQ(textreal("nan"), 0.0);
+  EXPECT_EQ(textreal("0x10"), 0.0);
+  EXPECT_TRUE(std::isinf(textreal("1e999")));
+}
+
+TEST(ToFloat, NarrowsLikeIeeeWithoutOverflow) {
+  EXPECT_EQ(stampo::tofloat(0.285), 0.285f);
+  EXPECT_EQ(stampo::tofloat(0x1.fffffe8p127), std::numeric_limits<float>::max());
+  EXPECT_TRUE(std::isinf(stampo::tofloat(0x1.ffffffp127)));
+  EXPECT_TRUE(std::isinf(stampo::tofloat(-1e300)));
+}
+
+TEST(Fixed2, RoundsTheExactValueTiesToEven) {
+  EXPECT_EQ(fixed2(0.285f), "0.28");  // 0.284999996...
+  EXPECT_EQ(fixed2(0.29f), "0.29");
+  EXPECT_EQ(fixed2(9.999f), "10.00");
+  EXPECT_EQ(fixed2(0.125), "0.12");  // exact halves go to the even digit
+  EXPECT_EQ(fixed2(0.375), "0.38");
+  EXPECT_EQ(fixed2(2.625), "2.62");
+  EXPECT_EQ(fixed2(0.0), "0.00");
+  EXPECT_EQ(fixed2(0.005), "0.01");  // 0.005000000000000000104...
+  EXPECT_EQ(fixed2(1e-300), "0.00");
+  EXPECT_EQ(fixed2(-0.0), "-0.00");
+  EXPECT_EQ(fixed2(-1.5), "-1.50");
+  EXPECT_EQ(fixed2(1e30f), "1000000015047466219876688855040.00");
+  EXPECT_EQ(fixed2(std::numeric_limits<float>::infinity()), "inf");
+  EXPECT_EQ(fixed2(-std::numeric_limits<float>::infinity()), "-inf");
+}
+
+}  // namespace

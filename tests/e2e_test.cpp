@@ -228,6 +228,56 @@ TEST_F(Stampo, LongPathsWork) {
   EXPECT_EQ(readfile(path(name + ".bmp.bak")), in);
 }
 
+// The band of a stamped picture, rows 295 to 339, one text line a row:
+// X black, + grid grey, . white, o anything else (the graph).
+std::string bandtext(const Bytes& out) {
+  std::string t;
+  for (int y = 295; y < 340; ++y) {
+    for (int x = 0; x <= kW; ++x) {
+      const Rgb c = pixelat(out, kW, 340, x, y);
+      const bool grey = c.r == c.g && c.g == c.b;
+      t += !grey ? 'o' : c.r == 0 ? 'X' : c.r == 178 ? '+' : c.r == 255 ? '.' : 'o';
+    }
+    t += '\n';
+  }
+  return t;
+}
+
+// Reviewed pictures of the band; STAMPO_UPDATE_GOLDEN=1 rewrites them.
+void expectgolden(const Bytes& out, const std::string& name) {
+  const std::string file = std::string(STAMPO_GOLDEN_DIR) + "/" + name;
+  const std::string band = bandtext(out);
+  if (std::getenv("STAMPO_UPDATE_GOLDEN") != nullptr) writefile(file, band);
+  EXPECT_EQ(band, text(readfile(file))) << "band differs from " << file;
+}
+
+int labelink(const Bytes& out) {
+  int n = 0;
+  for (int y = 300; y <= 310; ++y)
+    for (int x = 0; x <= kW; ++x) n += pixelat(out, kW, 340, x, y) == Rgb{0, 0, 0};
+  return n;
+}
+
+TEST_F(Stampo, PieBandMatchesItsGolden) {
+  const Bytes in = scan("pie", piereport("123.45", "4567", "12345678", "99999"));
+  ASSERT_EQ(run({"pie.html"}).status, 0);
+  const Bytes out = readfile(path("pie.bmp"));
+  expectstamped(out, in, kW, kH);
+  EXPECT_EQ(labelink(out), 501);
+  EXPECT_EQ(pixelat(out, kW, 340, 59, 317), (Rgb{255, 255, 255}));  // 123.44 starts here
+  EXPECT_EQ(pixelat(out, kW, 340, 58, 317), (Rgb{255, 255, 255}));
+  expectgolden(out, "pie_band.txt");
+}
+
+TEST_F(Stampo, PifBandMatchesItsGolden) {
+  const Bytes in = scan("pif", pifreport("0.29", "0", "7", "12"));
+  ASSERT_EQ(run({"pif.html"}).status, 0);
+  const Bytes out = readfile(path("pif.bmp"));
+  expectstamped(out, in, kW, kH);
+  EXPECT_EQ(labelink(out), 483);
+  expectgolden(out, "pif_band.txt");
+}
+
 // A picture the program cannot stamp exactly is refused before anything
 // is written.
 struct Refusal {
