@@ -278,6 +278,16 @@ TEST_F(Stampo, PifBandMatchesItsGolden) {
   expectgolden(out, "pif_band.txt");
 }
 
+TEST_F(Stampo, FiguresOutsideTheLayoutStillStamp) {
+  // Too large for a float, below the 32-bit range, too many digits,
+  // negative: each is printed as read and drawn without harm.
+  const Bytes in = scan("odd", piereport("1e39", "-2147483649", "123456789", "-1"));
+  const Result r = run({"odd.html"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, summary("odd.bmp", "PIE Sum8", "inf", "-2147483648", "123456789", "-1"));
+  expectstamped(readfile(path("odd.bmp")), in, kW, kH);
+}
+
 // A picture the program cannot stamp exactly is refused before anything
 // is written.
 struct Refusal {
