@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kW = 467;
 constexpr int kH = 300;
-constexpr std::size_t kStampedSize = 477414;  // 54 + 3 * 468 * 340
 
 const char kUsage[] =
     "\x8E\x67\x82\xA2\x95\xFB : \x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80\x96\x7B\x91\xCC\x82\xC9"
