@@ -37,6 +37,13 @@ TEST(TextReal, PlainDecimalNotationOnly) {
   EXPECT_TRUE(std::isinf(textreal("1e999")));
 }
 
+TEST(TextReal, RoundsCorrectlyOnEveryPlatform) {
+  EXPECT_EQ(textreal("9007199254740993"), 9007199254740992.0);  // tie: to even
+  EXPECT_EQ(textreal("1.00000000000000011102230246251565404236316680908203125"), 1.0);
+  EXPECT_EQ(textreal("1.00000000000000011102230246251565404236316680908203126"), 1.0 + 0x1p-52);
+  EXPECT_EQ(textreal("0.285"), 0.285);
+}
+
 TEST(ToFloat, NarrowsLikeIeeeWithoutOverflow) {
   EXPECT_EQ(stampo::tofloat(0.285), 0.285f);
   EXPECT_EQ(stampo::tofloat(0x1.fffffe8p127), std::numeric_limits<float>::max());

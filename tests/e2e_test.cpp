@@ -1,6 +1,11 @@
 // End-to-end: runs the built program in a fresh folder on reports and
 // pictures written here, and compares console bytes, exit status, backup
 // and picture bytes.
+//
+// STAMPO_UNDER_TEST, when set, is the command to test instead of the
+// native build (for example "wine build-windows/Stampo.exe"); with
+// STAMPO_CRLF=1 the program's console lines must end in "\r\n", as the
+// Windows C runtime's text mode writes them, and are compared as "\n".
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -43,6 +48,26 @@ std::string quote(const std::string& s) {
 
 std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
+std::string program() {
+  const char* other = std::getenv("STAMPO_UNDER_TEST");
+  return other != nullptr ? std::string(other) : quote(STAMPO_EXE);
+}
+
+// Console text as the native build writes it: "\r\n" line ends become
+// "\n" where the program runs in a Windows text-mode console, and there
+// every line feed must come with its carriage return.
+std::string console(std::string s) {
+  const char* crlf = std::getenv("STAMPO_CRLF");
+  if (crlf == nullptr || std::string(crlf) != "1") return s;
+  std::string lf;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+    EXPECT_FALSE(s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) << "bare line feed at " << i;
+    lf += s[i];
+  }
+  return lf;
+}
+
 class Stampo : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,12 +84,12 @@ class Stampo : public ::testing::Test {
 
   // Runs the program in the test's folder with these arguments.
   Result run(const std::vector<std::string>& args) const {
-    std::string command = "cd " + quote(dir_.string()) + " && " + quote(STAMPO_EXE);
+    std::string command = "cd " + quote(dir_.string()) + " && " + program();
     for (const std::string& a : args) command += " " + quote(a);
     command += " >stdout.txt 2>stderr.txt </dev/null";
     const int raw = std::system(command.c_str());
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(readfile(path("stdout.txt"))),
-             text(readfile(path("stderr.txt")))};
+    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, console(text(readfile(path("stdout.txt")))),
+             console(text(readfile(path("stderr.txt"))))};
     fs::remove(path("stdout.txt"));
     fs::remove(path("stderr.txt"));
     return r;
@@ -285,6 +310,18 @@ TEST_F(Stampo, FiguresOutsideTheLayoutStillStamp) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, summary("odd.bmp", "PIE Sum8", "inf", "-2147483648", "123456789", "-1"));
   expectstamped(readfile(path("odd.bmp")), in, kW, kH);
+}
+
+TEST_F(Stampo, NonAsciiNamesWork) {
+  const std::string name = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF";  // UTF-8
+  const Bytes in = scan(name, piereport("1", "1", "1", "1"));
+  const Result r = run({name + ".html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The name is echoed as it arrived in argv, in the system's encoding.
+  EXPECT_EQ(r.out.rfind("bmp data : ", 0), 0u);
+  EXPECT_NE(r.out.find(".bmp\nScanned mode : PIE Sum8\n"), std::string::npos);
+  EXPECT_EQ(readfile(path(name + ".bmp.bak")), in);
+  EXPECT_EQ(readfile(path(name + ".bmp")).size(), 477414u);
 }
 
 // A picture the program cannot stamp exactly is refused before anything
