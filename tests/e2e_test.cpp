@@ -1,13 +1,7 @@
 // End-to-end: runs the built program in a fresh folder on reports and
 // pictures written here, and compares console bytes, exit status, backup
 // and picture bytes.
-//
-// STAMPO_UNDER_TEST, when set, is the command to test instead of the
-// native build (for example "wine build-windows/Stampo.exe"); with
-// STAMPO_CRLF=1 the program's console lines must end in "\r\n", as the
-// Windows C runtime's text mode writes them, and are compared as "\n".
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,15 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "support/fixtures.h"
+#include "support/harness.h"
 
-namespace fs = std::filesystem;
-using namespace fixtures;
+using namespace e2e;
 
 namespace {
-
-constexpr int kW = 467;
-constexpr int kH = 300;
 
 const char kUsage[] =
     "\x8E\x67\x82\xA2\x95\xFB : \x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80\x96\x7B\x91\xCC\x82\xC9"
@@ -33,107 +23,6 @@ const char kUsage[] =
 const char kNotPlextools[] =
     "Plextools Professional\x82\xC5\x8F\x6F\x97\xCD\x82\xB3\x82\xEA\x82\xC4\x82\xC8\x82\xA2\x82\xC5"
     "\x82\xB7\x81\x42\n";
-
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
-
-std::string program() {
-  const char* other = std::getenv("STAMPO_UNDER_TEST");
-  return other != nullptr ? std::string(other) : quote(STAMPO_EXE);
-}
-
-// Console text as the native build writes it: "\r\n" line ends become
-// "\n" where the program runs in a Windows text-mode console, and there
-// every line feed must come with its carriage return.
-std::string console(std::string s) {
-  const char* crlf = std::getenv("STAMPO_CRLF");
-  if (crlf == nullptr || std::string(crlf) != "1") return s;
-  std::string lf;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
-    EXPECT_FALSE(s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) << "bare line feed at " << i;
-    lf += s[i];
-  }
-  return lf;
-}
-
-class Stampo : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir_ = fs::temp_directory_path() / ("stampo-e2e-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(dir_);
-  }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  // Runs the program in the test's folder with these arguments.
-  Result run(const std::vector<std::string>& args) const {
-    std::string command = "cd " + quote(dir_.string()) + " && " + program();
-    for (const std::string& a : args) command += " " + quote(a);
-    command += " >stdout.txt 2>stderr.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, console(text(readfile(path("stdout.txt")))),
-             console(text(readfile(path("stderr.txt"))))};
-    fs::remove(path("stdout.txt"));
-    fs::remove(path("stderr.txt"));
-    return r;
-  }
-
-  // Writes NAME.html and NAME.bmp (the pattern picture of W x H).
-  Bytes scan(const std::string& name, const std::string& report, int w = kW, int h = kH) {
-    writefile(path(name + ".html"), report);
-    Bytes picture = bmp(w, h, pattern);
-    writefile(path(name + ".bmp"), picture);
-    return picture;
-  }
-
-  fs::path dir_;
-};
-
-std::string summary(const std::string& bmpname, const std::string& mode, const std::string& avg,
-                    const std::string& max, const std::string& total, const std::string& pof) {
-  return "bmp data : " + bmpname + "\nScanned mode : " + mode + "\navarage : " + avg +
-         "      maximum : " + max + "\ntotal   : " + total + "    POF     : " + pof + "\n\n";
-}
-
-// Checks the stamped picture against the picture it was made from: the
-// header with its three size fields updated, the graph rows untouched
-// (but for the grid's top lines and its columns in rows 295 to 299).
-void expectstamped(const Bytes& out, const Bytes& in, int w, int h) {
-  const std::size_t size = 54 + 3 * std::size_t(w + 1) * 340;
-  ASSERT_EQ(out.size(), size);
-  Bytes header(in.begin(), in.begin() + 54);
-  setle32(header, 2, std::uint32_t(size));
-  setle32(header, 22, 340);
-  setle32(header, 34, std::uint32_t(size - 54));
-  EXPECT_EQ(Bytes(out.begin(), out.begin() + 54), header);
-  const std::vector<int> gridcolumns = {30, 31, 132, 233, 334, 335, 436, 437};
-  for (int y = 0; y < 300; ++y) {
-    for (int x = 0; x <= w; ++x) {
-      const bool grid = y >= 295 && x >= 30 && x <= 437 &&
-                        (y <= 296 || std::count(gridcolumns.begin(), gridcolumns.end(), x));
-      if (grid) continue;
-      const Rgb want = y < h ? pixelat(in, w, h, x, y) : Rgb{255, 255, 255};
-      ASSERT_EQ(pixelat(out, w, 340, x, y), want) << "x " << x << " y " << y;
-    }
-  }
-}
 
 TEST_F(Stampo, NoArgumentsPrintsUsage) {
   const Result r = run({});

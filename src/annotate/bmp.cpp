@@ -37,6 +37,7 @@ const char* bmpmessage(BmpError e) {
       return "input file width is not supported (1 to 467, width + 1 a multiple of 4).\n";
     case BmpError::kHeight: return "input file height is not supported (1 to 340 rows, bottom-up).\n";
     case BmpError::kTruncated: return "input file is truncated.\n";
+    case BmpError::kTooLarge: return "input file is too large.\n";
   }
   return "";
 }
@@ -44,6 +45,7 @@ const char* bmpmessage(BmpError e) {
 BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
                   PlaneCanvas& canvas) {
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return BmpError::kNotBmp;
+  if (size > kMaxPictureFile) return BmpError::kTooLarge;
   if (size < kBmpHeaderSize) return BmpError::kTruncated;
   if (rdle32(data + kInfoSizeAt) != kInfoSize) return BmpError::kInfoSize;
   if (rdle16(data + kBitCountAt) != kBitCount) return BmpError::kBitCount;

@@ -36,6 +36,9 @@ namespace stampo {
 constexpr std::size_t kBmpHeaderSize = 54;
 constexpr int kBmpMaxWidth = 467;
 constexpr int kOutputRows = PlaneCanvas::kRows;  // 340
+// The largest picture file taken, trailing bytes included: far beyond any
+// scan graph (under half a megabyte), small enough to hold in memory.
+constexpr std::size_t kMaxPictureFile = std::size_t(64) << 20;
 
 struct BmpHeader {
   std::array<std::uint8_t, kBmpHeaderSize> bytes{};
@@ -52,6 +55,7 @@ enum class BmpError {
   kWidth,
   kHeight,
   kTruncated,
+  kTooLarge,
 };
 
 // The one-line console message for a refused picture.

@@ -1,5 +1,7 @@
 #include "fileio.h"
 
+#include <algorithm>
+
 namespace stampo {
 
 FilePtr openfile(const std::string& path, const char* mode) {
@@ -8,19 +10,26 @@ FilePtr openfile(const std::string& path, const char* mode) {
 
 bool closefile(FilePtr& f) { return std::fclose(f.release()) == 0; }
 
-const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out) {
+const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit) {
   FilePtr f = openfile(path, "rb");
   if (!f) return "fopen";
-  // The graph pictures are under half a megabyte: read in large blocks
-  // without asking the size first, so that pipes and devices work too.
-  constexpr std::size_t kBlock = 1 << 19;
+  // A regular file tells its size and is read in one call; anything else
+  // (a pipe, a device) in growing blocks.
+  std::size_t block = std::size_t(1) << 16;
+  if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(f.get());
+    if (size > 0 && std::size_t(size) < limit) block = std::size_t(size) + 1;
+    if (std::fseek(f.get(), 0, SEEK_SET) != 0) return "fseek";
+  }
   out.clear();
   std::size_t used = 0;
-  for (;;) {
-    out.resize(used + kBlock);
-    const std::size_t got = std::fread(out.data() + used, 1, kBlock, f.get());
+  while (used <= limit) {
+    const std::size_t want = std::min(block, limit + 1 - used);
+    out.resize(used + want);
+    const std::size_t got = std::fread(out.data() + used, 1, want, f.get());
     used += got;
-    if (got < kBlock) break;
+    if (got < want) break;
+    block *= 2;
   }
   out.resize(used);
   if (std::ferror(f.get())) return "fread";

@@ -24,7 +24,9 @@ FilePtr openfile(const std::string& path, const char* mode);
 // succeeded.
 bool closefile(FilePtr& f);
 
-const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out);
+// Reads the file, but never more than limit + 1 bytes: a longer file (or a
+// device that never ends) shows as out.size() > limit.
+const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit);
 
 const char* writewhole(const std::string& path, const std::uint8_t* data, std::size_t size);
 

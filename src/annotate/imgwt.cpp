@@ -4,17 +4,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "bmp.h"
-#include "canvas.h"
-#include "digitfont.h"
 #include "fileio.h"
-#include "labels.h"
-#include "table.h"
+#include "stamp.h"
 
 namespace stampo {
 namespace {
-
-constexpr int kStripTop = 300;  // the white strip holds rows 300 to 339
 
 bool failed(const char* call) {
   std::perror(call);
@@ -24,14 +18,14 @@ bool failed(const char* call) {
 }  // namespace
 
 bool imgwt(const std::string& path, const ScanSummary& summary) {
-  DigitFont font;
-  mkfont(font);
-
   std::vector<std::uint8_t> input;
-  if (const char* call = readwhole(path, input)) return failed(call);
-  BmpHeader header;
-  PlaneCanvas canvas;
-  const BmpError error = bmpparse(input.data(), input.size(), header, canvas);
+  if (const char* call = readwhole(path, input, kMaxPictureFile)) return failed(call);
+
+  // Stamp in memory first: the picture is only opened for writing once
+  // everything that can be checked has been, and stays emptied on disk
+  // for no longer than one write.
+  std::vector<std::uint8_t> output;
+  const BmpError error = stamppicture(input.data(), input.size(), summary, output);
   if (error != BmpError::kNone) {
     std::fputs(bmpmessage(error), stdout);
     return false;
@@ -41,17 +35,13 @@ bool imgwt(const std::string& path, const ScanSummary& summary) {
   if (const char* call = writewhole(path + ".bak", input.data(), input.size()))
     return failed(call);
 
-  canvas.fill(0, header.width, kStripTop, kOutputRows - 1, 255);
-  drawgrid(canvas);
-  putlabels(canvas, summary.mode);
-  drawfigures(canvas, font, summary);
-
-  // Encode first and open the picture last, so the time in which it lies
-  // emptied on disk is one write long.
-  bmpgrow(header);
-  std::vector<std::uint8_t> output;
-  bmpencode(header, canvas, kOutputRows, output);
-  if (const char* call = writewhole(path, output.data(), output.size())) return failed(call);
+  if (const char* call = writewhole(path, output.data(), output.size())) {
+    std::perror(call);
+    // Put the original back rather than leave a half-written picture; if
+    // that fails too, the backup holds it.
+    writewhole(path, input.data(), input.size());
+    return false;
+  }
   return true;
 }
 

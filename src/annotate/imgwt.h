@@ -11,8 +11,9 @@ namespace stampo {
 // `path` + ".bak", and rewrites the picture 340 rows high with the
 // statistics band at its foot. On any failure it prints the reason (a
 // refused picture on standard output, a failed file operation through
-// perror) and returns false; the picture is never opened for writing
-// before its backup is safely closed.
+// perror) and returns false. The picture is never opened for writing
+// before its backup is safely closed, and a picture whose rewrite fails
+// gets its original bytes back where the disk allows.
 bool imgwt(const std::string& path, const ScanSummary& summary);
 
 }  // namespace stampo

@@ -1,0 +1,20 @@
+#pragma once
+// Stamping in memory: a picture file's bytes in, the stamped picture's
+// bytes out.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bmp.h"
+#include "summary.h"
+
+namespace stampo {
+
+// Checks the picture; if it can be stamped, draws the band (white strip,
+// grid, the labels of the summary's mode, the figures) under the graph and
+// encodes the 340-row result into `out`. A refused picture leaves `out`
+// empty.
+BmpError stamppicture(const std::uint8_t* data, std::size_t size, const ScanSummary& summary,
+                      std::vector<std::uint8_t>& out);
+
+}  // namespace stampo
