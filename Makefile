@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test sanitize windows test-windows clean
+.PHONY: all build demo test sanitize valgrind fuzz windows test-windows clean
 
 all: build
 
@@ -22,6 +22,28 @@ test: build
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DSTAMPO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
+# The whole suite under valgrind's memcheck: the unit tests, and the
+# end-to-end tests with the program run under valgrind.
+VALGRIND = valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
+valgrind: build
+	$(VALGRIND) $(BUILD)/tests/unit_tests
+	STAMPO_UNDER_TEST="$(VALGRIND) $(abspath $(BUILD))/stampo" $(BUILD)/tests/e2e_tests
+
+# libFuzzer targets (clang): replay the seed corpus, then fuzz each target
+# for FUZZ_SECONDS. New inputs go to build-fuzz/corpus, findings to
+# build-fuzz/; the seeds in fuzz/corpus are made by fuzz/make_corpus.py.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = report picture
+fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSTAMPO_FUZZ=ON -DSTAMPO_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; \
+	  build-fuzz/fuzz/$${t}_fuzz -runs=0 fuzz/corpus/$$t; \
+	  build-fuzz/fuzz/$${t}_fuzz -max_len=65536 -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t fuzz/corpus/$$t; \
+	done
+
 # Stampo.exe for 32-bit Windows, cross-built with MinGW-w64:
 # build-windows/Stampo.exe.
 windows:
@@ -36,7 +58,7 @@ WINE_ENV = WINEPREFIX=$(abspath build-windows)/wineprefix WINEDEBUG=-all \
 test-windows: windows build
 	$(WINE_ENV) wineboot -i
 	$(WINE_ENV) ctest --test-dir build-windows --output-on-failure -j $(JOBS)
-	$(WINE_ENV) STAMPO_UNDER_TEST="wine $(abspath build-windows)/Stampo.exe" STAMPO_CRLF=1 \
+	$(WINE_ENV) STAMPO_UNDER_TEST="wine $(abspath build-windows)/Stampo.exe" STAMPO_WINDOWS=1 \
 		$(BUILD)/tests/e2e_tests
 
 clean:

@@ -15,8 +15,6 @@ using namespace e2e;
 
 namespace {
 
-bool underwine() { return std::getenv("STAMPO_UNDER_TEST") != nullptr; }
-
 class Faults : public Stampo {
  protected:
   void SetUp() override {
@@ -28,7 +26,7 @@ class Faults : public Stampo {
   // for an ordinary user, through setpriv as "nobody" for root. Empty
   // with `why` set where neither can be had.
   bool unprivileged(std::string& prefix, std::string& why) const {
-    if (underwine()) return why = "Wine will not run in a prefix another user owns", false;
+    if (windows()) return why = "Wine will not run in a prefix another user owns", false;
     if (::geteuid() != 0) return prefix.clear(), true;
     if (std::system("setpriv --version >/dev/null 2>&1") != 0)
       return why = "running as root and setpriv is missing", false;
@@ -107,12 +105,12 @@ TEST_F(Faults, ReportOrPictureIsAFolder) {
   fs::remove(path("disc.bmp"));
   fs::create_directory(path("disc.bmp"));
   const Result p = run({"disc.html"});
-  expectfailure(p, underwine() ? "fopen: " : "fread: Is a directory");
+  expectfailure(p, windows() ? "fopen: " : "fread: Is a directory");
   EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
 }
 
 TEST_F(Faults, EndlessDeviceAsPictureIsRefused) {
-  if (underwine()) GTEST_SKIP() << "no endless devices on Windows";
+  if (windows()) GTEST_SKIP() << "no endless devices on Windows";
   fs::remove(path("disc.bmp"));
   fs::create_symlink("/dev/zero", path("disc.bmp"));
   const Result r = run({"disc.html"});

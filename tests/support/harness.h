@@ -3,9 +3,9 @@
 // it printed and its exit status.
 //
 // STAMPO_UNDER_TEST, when set, is the command to test instead of the
-// native build (for example "wine build-windows/Stampo.exe"); with
-// STAMPO_CRLF=1 the program's console lines must end in "\r\n", as the
-// Windows C runtime's text mode writes them, and are compared as "\n".
+// native build (for example "wine build-windows/Stampo.exe"). STAMPO_WINDOWS=1
+// says it is the Windows build: its console lines must end in "\r\n", as
+// the Windows C runtime's text mode writes them, and are compared as "\n".
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +40,11 @@ inline std::string quote(const std::string& s) {
 
 inline std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
+inline bool windows() {
+  const char* flag = std::getenv("STAMPO_WINDOWS");
+  return flag != nullptr && std::string(flag) == "1";
+}
+
 inline std::string program() {
   const char* other = std::getenv("STAMPO_UNDER_TEST");
   return other != nullptr ? std::string(other) : quote(STAMPO_EXE);
@@ -49,8 +54,7 @@ inline std::string program() {
 // "\n" where the program runs in a Windows text-mode console, and there
 // every line feed must come with its carriage return.
 inline std::string console(std::string s) {
-  const char* crlf = std::getenv("STAMPO_CRLF");
-  if (crlf == nullptr || std::string(crlf) != "1") return s;
+  if (!windows()) return s;
   std::string lf;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
