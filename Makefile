@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test sanitize valgrind fuzz windows test-windows clean
+.PHONY: all build demo test sanitize valgrind fuzz bench windows test-windows clean
 
 all: build
 
@@ -43,6 +43,15 @@ fuzz:
 	  build-fuzz/fuzz/$${t}_fuzz -max_len=65536 -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t fuzz/corpus/$$t; \
 	done
+
+# Benchmarks (Google Benchmark from libbenchmark-dev), then the batch
+# measure against the I/O floor (needs /usr/bin/time, Debian's "time").
+BATCH_N ?= 500
+bench:
+	cmake -S . -B build-bench -DSTAMPO_BENCH=ON -DSTAMPO_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS)
+	build-bench/bench/stamp_bench
+	BUILD=build-bench bench/batch.sh $(BATCH_N)
 
 # Stampo.exe for 32-bit Windows, cross-built with MinGW-w64:
 # build-windows/Stampo.exe.

@@ -1,5 +1,6 @@
 #include "bmp.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "le.h"
@@ -21,6 +22,10 @@ constexpr std::size_t kYResolutionAt = kInfo + 28;
 constexpr std::uint32_t kInfoSize = 40;
 constexpr std::uint32_t kBitCount = 24;
 constexpr std::uint32_t kPixelsPerMetre = 2835;  // 72 dpi
+
+// Rows moved together between the file's row order and the canvas's
+// column order.
+constexpr int kBand = 16;
 
 std::size_t rowbytes(int width) { return 3 * (std::size_t(width) + 1); }
 
@@ -67,13 +72,22 @@ BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
   std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
   std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
   std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
-  const std::uint8_t* p = data + kBmpHeaderSize;
-  for (int y = h - 1; y >= 0; --y) {  // bottom row first
-    for (int x = 0; x <= w; ++x, p += 3) {
-      const std::size_t i = PlaneCanvas::index(x, y);
-      blue[i] = p[0];
-      green[i] = p[1];
-      red[i] = p[2];
+  const std::uint8_t* pixels = data + kBmpHeaderSize;
+  // The file is row by row, the canvas column by column. Move a band of
+  // rows at a time, so each column receives a run of adjacent samples
+  // rather than one lone byte per row.
+  for (int y0 = 0; y0 < h; y0 += kBand) {
+    const int n = std::min(kBand, h - y0);
+    const std::uint8_t* rows[kBand];
+    for (int k = 0; k < n; ++k) rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));  // bottom-up
+    for (int x = 0; x <= w; ++x) {
+      const std::size_t i = PlaneCanvas::index(x, y0);
+      const std::size_t at = 3 * std::size_t(x);
+      for (int k = 0; k < n; ++k) {
+        blue[i + k] = rows[k][at];
+        green[i + k] = rows[k][at + 1];
+        red[i + k] = rows[k][at + 2];
+      }
     }
   }
   return BmpError::kNone;
@@ -95,13 +109,20 @@ void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
   const std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
   const std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
   const std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
-  std::uint8_t* p = out.data() + kBmpHeaderSize;
-  for (int y = rows - 1; y >= 0; --y) {  // bottom row first
-    for (int x = 0; x <= w; ++x, p += 3) {
-      const std::size_t i = PlaneCanvas::index(x, y);
-      p[0] = blue[i];
-      p[1] = green[i];
-      p[2] = red[i];
+  std::uint8_t* pixels = out.data() + kBmpHeaderSize;
+  const std::size_t row = rowbytes(w);
+  for (int y0 = 0; y0 < rows; y0 += kBand) {  // a band of rows at a time, as in bmpparse
+    const int n = std::min(kBand, rows - y0);
+    std::uint8_t* dst[kBand];
+    for (int k = 0; k < n; ++k) dst[k] = pixels + row * std::size_t(rows - 1 - (y0 + k));
+    for (int x = 0; x <= w; ++x) {
+      const std::size_t i = PlaneCanvas::index(x, y0);
+      const std::size_t at = 3 * std::size_t(x);
+      for (int k = 0; k < n; ++k) {
+        dst[k][at] = blue[i + k];
+        dst[k][at + 1] = green[i + k];
+        dst[k][at + 2] = red[i + k];
+      }
     }
   }
 }

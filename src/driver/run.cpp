@@ -74,7 +74,10 @@ int run(int argc, char** argv) {
 
     ReportLines lines(file.get());
     const ReportScan scan = scanreport(lines);
-    if (lines.failed()) return fail("fread");
+    if (lines.failed()) {
+      say(text);
+      return fail("fread");
+    }
     if (!closefile(file)) return fail("fclose");
 
     if (scan.status == ReportScan::kNoMarker) {

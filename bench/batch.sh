@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The batch measure: N report and picture pairs stamped by one stampo run,
+# against the I/O floor program doing the same file operations without
+# decoding or drawing. Runs alternate; each prints its median wall time
+# and peak resident memory over RUNS runs, then the ratio.
+#
+# usage: bench/batch.sh [N=500] [RUNS=7]   (BUILD= the build folder, default build-bench)
+set -euo pipefail
+N=${1:-500}
+RUNS=${2:-7}
+BUILD=${BUILD:-build-bench}
+stampo=$BUILD/stampo
+floor=$BUILD/bench/iofloor
+for p in "$stampo" "$floor" "$BUILD/mksample" /usr/bin/time; do
+  [ -x "$p" ] || { echo "missing $p (make bench builds it; /usr/bin/time is Debian's 'time')" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/pristine"
+"$BUILD/mksample" "$work/pristine"
+for i in $(seq -w 1 "$N"); do
+  cp "$work/pristine/disc.html" "$work/pristine/scan$i.html"
+  cp "$work/pristine/disc.bmp" "$work/pristine/scan$i.bmp"
+done
+rm "$work/pristine"/disc.*
+
+# One timed run of a program over fresh copies: prints "nanoseconds kilobytes".
+timed() {
+  rm -rf "$work/run"
+  cp -r "$work/pristine" "$work/run"
+  sync
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f %M -o "$work/rss" "$1" "$work"/run/*.html >/dev/null
+  end=$(date +%s%N)
+  echo "$((end - start)) $(cat "$work/rss")"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+: >"$work/a"
+: >"$work/b"
+for _ in $(seq "$RUNS"); do
+  timed "$stampo" >>"$work/a"
+  timed "$floor" >>"$work/b"
+done
+a_ns=$(cut -d' ' -f1 "$work/a" | median)
+b_ns=$(cut -d' ' -f1 "$work/b" | median)
+a_kb=$(cut -d' ' -f2 "$work/a" | median)
+b_kb=$(cut -d' ' -f2 "$work/b" | median)
+awk -v n="$N" -v runs="$RUNS" -v a="$a_ns" -v b="$b_ns" -v ak="$a_kb" -v bk="$b_kb" 'BEGIN {
+  printf "batch of %d reports, median of %d runs\n", n, runs
+  printf "  stampo   %8.1f ms  %6.1f us/report  peak RSS %6d KB\n", a / 1e6, a / 1e3 / n, ak
+  printf "  I/O floor%8.1f ms  %6.1f us/report  peak RSS %6d KB\n", b / 1e6, b / 1e3 / n, bk
+  printf "  ratio stampo / floor: %.2f; RSS above the floor: %d KB\n", a / b, ak - bk
+}'
