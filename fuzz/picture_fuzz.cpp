@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(stampo::rdle16(out.data() + 22) == 340);
   check((stampo::rdle32(out.data() + 34) & 0xffffff) == expected - 54);
   check(std::memcmp(out.data() + 38, file + 38, 16) == 0);  // resolution, colours
-  for (std::uint32_t y = 0; y < h && y < 295; ++y)  // rows above the band
+  for (std::uint32_t y = 0; y < h && y < 295; ++y)          // rows above the band
     check(std::memcmp(out.data() + 54 + (339 - y) * row, file + 54 + (h - 1 - y) * row, row) == 0);
   return 0;
 }

@@ -142,8 +142,8 @@ TEST(Figures, AverageIsTruncatedAndCentred) {
     int x0;
     const char* text;
   } cases[] = {
-      {0.0f, 68, "0.00"},       {0.29f, 68, "0.28"},       {9.999f, 68, "9.99"},
-      {12.5f, 63, "12.50"},     {123.45f, 59, "123.44"},   {1234.56f, 54, "1234.56"},
+      {0.0f, 68, "0.00"},        {0.29f, 68, "0.28"},     {9.999f, 68, "9.99"},
+      {12.5f, 63, "12.50"},      {123.45f, 59, "123.44"}, {1234.56f, 54, "1234.56"},
       {9999.99f, 54, "9999.99"}, {0.285f, 68, "0.28"},
   };
   for (const Case& k : cases) {
@@ -163,9 +163,9 @@ TEST(Figures, IntegersAreCentredByDigitCount) {
     std::int32_t value;
     int maximum, total, pof;  // start column in each cell, 0 where not made for
   } cases[] = {
-      {0, 179, 280, 381},      {7, 179, 280, 381},       {10, 174, 275, 376},
-      {456, 170, 271, 372},    {4567, 165, 266, 367},     {99999, 0, 262, 363},
-      {123456, 0, 257, 0},     {1234567, 0, 253, 0},      {12345678, 0, 248, 0},
+      {0, 179, 280, 381},   {7, 179, 280, 381},    {10, 174, 275, 376},
+      {456, 170, 271, 372}, {4567, 165, 266, 367}, {99999, 0, 262, 363},
+      {123456, 0, 257, 0},  {1234567, 0, 253, 0},  {12345678, 0, 248, 0},
   };
   for (const Case& k : cases) {
     const PlaneCanvas c = drawn({0, k.value, k.value, k.value}, f);
@@ -192,7 +192,8 @@ TEST(Figures, OutOfRangeValuesDrawBlanksForMissingGlyphs) {
   EXPECT_EQ(readglyphs(drawn({0, 0, 2147483647, 0}, f), f, 248, 8), "_7483647");
   // Negative values have one digit, the remainder: -7 has none, -10 is 0.
   EXPECT_EQ(readglyphs(drawn({0, -7, 0, 0}, f), f, 179, 1), "_");
-  EXPECT_EQ(readglyphs(drawn({0, 0, std::numeric_limits<std::int32_t>::min(), 0}, f), f, 280, 1), "_");
+  EXPECT_EQ(readglyphs(drawn({0, 0, std::numeric_limits<std::int32_t>::min(), 0}, f), f, 280, 1),
+            "_");
   EXPECT_EQ(readglyphs(drawn({0, 0, 0, -10}, f), f, 381, 1), "0");
   // 12345.67f is 12345.669921875.
   EXPECT_EQ(readglyphs(drawn({12345.67f, 0, 0, 0}, f), f, 54, 7), "_345.66");

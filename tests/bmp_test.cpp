@@ -1,7 +1,8 @@
 // BMP parsing and writing on byte buffers.
+#include "bmp.h"
+
 #include <gtest/gtest.h>
 
-#include "bmp.h"
 #include "support/fixtures.h"
 
 namespace {

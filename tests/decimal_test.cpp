@@ -1,10 +1,10 @@
 // Figure text conversions and the console's two-decimal format.
+#include "decimal.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "decimal.h"
 
 namespace {
 

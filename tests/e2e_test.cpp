@@ -80,7 +80,8 @@ TEST_F(Stampo, ReportEndingBeforeItsFiguresIsSkipped) {
   const Bytes picture = scan("cut", report);
   const Result r = run({"cut.html"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "bmp data : cut.bmp\nScanned mode : PIE Sum8\nreport ends before its figures.\n");
+  EXPECT_EQ(r.out,
+            "bmp data : cut.bmp\nScanned mode : PIE Sum8\nreport ends before its figures.\n");
   EXPECT_EQ(readfile(path("cut.bmp")), picture);
   EXPECT_FALSE(fs::exists(path("cut.bmp.bak")));
 }

@@ -43,8 +43,8 @@ class Faults : public Stampo {
   Bytes picture_;
 };
 
-#define REQUIRE_UNPRIVILEGED(prefix)                   \
-  std::string prefix, why_not;                         \
+#define REQUIRE_UNPRIVILEGED(prefix) \
+  std::string prefix, why_not;       \
   if (!unprivileged(prefix, why_not)) GTEST_SKIP() << why_not
 
 TEST_F(Faults, BackupPathIsAFolder) {

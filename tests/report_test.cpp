@@ -1,10 +1,11 @@
 // The report scan: marker lines, fgets-sized reads and figure text.
+#include "report.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "report.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -41,8 +42,9 @@ TEST(ReportScan, MarkerMustStartTheLine) {
             ReportScan::kNoMarker);
   EXPECT_EQ(scantext("<td width=\"86\">PIE</t\n").status, ReportScan::kNoMarker);
   // Text after the marker's 23 bytes does not matter; the first marker wins.
-  const ReportScan s = scantext(fixtures::report("<td width=\"86\">PIF</td><b>x", "1", "2", "3", "4") +
-                                fixtures::piereport("9", "9", "9", "9"));
+  const ReportScan s =
+      scantext(fixtures::report("<td width=\"86\">PIF</td><b>x", "1", "2", "3", "4") +
+               fixtures::piereport("9", "9", "9", "9"));
   EXPECT_EQ(s.summary.mode, stampo::kModePif);
   EXPECT_EQ(s.summary.pof, 4);
 }
@@ -70,7 +72,8 @@ TEST(ReportLines, SplitsLongLinesAt1023Bytes) {
 TEST(ReportLines, FileReadsMatchMemoryReadsAcrossBlocks) {
   // Lines of many lengths, so reads straddle the reader's block ends.
   std::string text;
-  for (int i = 0; text.size() < 300000; ++i) text += std::string(std::size_t(i * 37 % 2100), 'x') + "\n";
+  for (int i = 0; text.size() < 300000; ++i)
+    text += std::string(std::size_t(i * 37 % 2100), 'x') + "\n";
   text += "tail";
   std::FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);
@@ -107,7 +110,10 @@ TEST(ValueText, FromByte18ToTheNextTag) {
   EXPECT_EQ(value("<td align=\"right\">"), "");  // 18 bytes: nothing after
   EXPECT_EQ(value("short\n"), "");
   EXPECT_EQ(value("<td align=\"right\">5\n"), "5\n");  // no tag: to the read's end
-  EXPECT_EQ(value(std::string("<td align=\"right\">4\0" "9<", 21)), "4");
+  EXPECT_EQ(value(std::string("<td align=\"right\">4\0"
+                              "9<",
+                              21)),
+            "4");
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ const char* bmpmessage(BmpError e) {
     case BmpError::kCompression: return "input file is compressed BMP image.\n";
     case BmpError::kWidth:
       return "input file width is not supported (1 to 467, width + 1 a multiple of 4).\n";
-    case BmpError::kHeight: return "input file height is not supported (1 to 340 rows, bottom-up).\n";
+    case BmpError::kHeight:
+      return "input file height is not supported (1 to 340 rows, bottom-up).\n";
     case BmpError::kTruncated: return "input file is truncated.\n";
     case BmpError::kTooLarge: return "input file is too large.\n";
   }
@@ -79,7 +80,8 @@ BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
   for (int y0 = 0; y0 < h; y0 += kBand) {
     const int n = std::min(kBand, h - y0);
     const std::uint8_t* rows[kBand];
-    for (int k = 0; k < n; ++k) rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));  // bottom-up
+    for (int k = 0; k < n; ++k)
+      rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));  // bottom-up
     for (int x = 0; x <= w; ++x) {
       const std::size_t i = PlaneCanvas::index(x, y0);
       const std::size_t at = 3 * std::size_t(x);

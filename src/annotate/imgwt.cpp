@@ -32,8 +32,7 @@ bool imgwt(const std::string& path, const ScanSummary& summary) {
   }
 
   // The backup is the input file exactly, trailing bytes and all.
-  if (const char* call = writewhole(path + ".bak", input.data(), input.size()))
-    return failed(call);
+  if (const char* call = writewhole(path + ".bak", input.data(), input.size())) return failed(call);
 
   if (const char* call = writewhole(path, output.data(), output.size())) {
     std::perror(call);

@@ -10,6 +10,8 @@ constexpr int kLabelTop = 300;
 constexpr int kLabelRows = 11;
 using Art = const char* const[kLabelRows];
 
+// clang-format off
+
 // PIE Ave, columns 55 to 105.
 constexpr Art kPieAve = {
     "XXXXXX...XXX..XXXXXXX.........XX...................",
@@ -114,6 +116,8 @@ constexpr Art kPifTotal = {
     "X.........X...X...............X......X...X....X..X...XX...X",
     "X........XXX..X...............X.......XXX......XX.XXX.X...X",
 };
+
+// clang-format on
 
 struct Label {
   int left;  // picture column of the art's first character

@@ -9,9 +9,7 @@ inline std::uint32_t rdle16(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
 }
 
-inline std::uint32_t rdle32(const std::uint8_t* p) {
-  return rdle16(p) | rdle16(p + 2) << 16;
-}
+inline std::uint32_t rdle32(const std::uint8_t* p) { return rdle16(p) | rdle16(p + 2) << 16; }
 
 // Writes the low `n` bytes of `v` at `p`, least significant first.
 inline void wrle(std::uint8_t* p, std::uint32_t v, std::size_t n) {

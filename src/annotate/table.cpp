@@ -70,8 +70,8 @@ void drawinteger(PlaneCanvas& canvas, const DigitFont& font, const IntCell& cell
   }
   int x = cell.centre - kPitch * k / 2;
   for (int j = k - 1; j >= 0; --j, x += kPitch) {
-    const std::int32_t digit = j == cell.maxdigits - 1 ? value / weights[j]
-                                                       : value % weights[j + 1] / weights[j];
+    const std::int32_t digit =
+        j == cell.maxdigits - 1 ? value / weights[j] : value % weights[j + 1] / weights[j];
     putdigit(canvas, font, digit >= 0 && digit <= 9 ? int(digit) : -1, x);
   }
 }

@@ -98,7 +98,8 @@ std::string fixed2(double value) {
 
   std::vector<std::uint32_t> limbs;  // value * 100, rounded to an integer
   if (exponent >= 0) {
-    for (std::uint64_t v = scaled; v != 0; v /= 1000000000) limbs.push_back(std::uint32_t(v % 1000000000));
+    for (std::uint64_t v = scaled; v != 0; v /= 1000000000)
+      limbs.push_back(std::uint32_t(v % 1000000000));
     for (int k = 0; k < exponent; ++k) {
       std::uint32_t carry = 0;
       for (std::uint32_t& limb : limbs) {
@@ -117,7 +118,8 @@ std::string fixed2(double value) {
       const std::uint64_t half = std::uint64_t(1) << (shift - 1);
       if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
     }  // else value * 100 < 2^60 / 2^64 rounds to 0
-    for (std::uint64_t v = whole; v != 0; v /= 1000000000) limbs.push_back(std::uint32_t(v % 1000000000));
+    for (std::uint64_t v = whole; v != 0; v /= 1000000000)
+      limbs.push_back(std::uint32_t(v % 1000000000));
   }
   if (limbs.empty()) limbs.push_back(0);
 

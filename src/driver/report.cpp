@@ -25,12 +25,9 @@ bool startswith(const std::uint8_t* line, std::size_t length, const char* marker
 
 }  // namespace
 
-ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(kBlock) {
-  data_ = buffer_.data();
-}
+ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(kBlock) { data_ = buffer_.data(); }
 
-ReportLines::ReportLines(const std::uint8_t* data, std::size_t size)
-    : data_(data), end_(size) {}
+ReportLines::ReportLines(const std::uint8_t* data, std::size_t size) : data_(data), end_(size) {}
 
 void ReportLines::refill() {
   std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
@@ -53,8 +50,8 @@ bool ReportLines::next(const std::uint8_t*& line, std::size_t& length) {
   const std::size_t available = end_ - begin_ < kMaxRead ? end_ - begin_ : kMaxRead;
   line = data_ + begin_;
   const void* feed = std::memchr(line, '\n', available);
-  length = feed != nullptr ? std::size_t(static_cast<const std::uint8_t*>(feed) - line) + 1
-                           : available;
+  length =
+      feed != nullptr ? std::size_t(static_cast<const std::uint8_t*>(feed) - line) + 1 : available;
   begin_ += length;
   return true;
 }

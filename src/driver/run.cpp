@@ -32,7 +32,8 @@ const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
 // The console text of one report goes out in one write, and is flushed
 // before anything can be said on standard error.
 bool say(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+         std::fflush(stdout) == 0;
 }
 
 int fail(const char* call) {

@@ -103,8 +103,9 @@ class Stampo : public ::testing::Test {
   fs::path dir_;
 };
 
-inline std::string summary(const std::string& bmpname, const std::string& mode, const std::string& avg,
-                    const std::string& max, const std::string& total, const std::string& pof) {
+inline std::string summary(const std::string& bmpname, const std::string& mode,
+                           const std::string& avg, const std::string& max, const std::string& total,
+                           const std::string& pof) {
   return "bmp data : " + bmpname + "\nScanned mode : " + mode + "\navarage : " + avg +
          "      maximum : " + max + "\ntotal   : " + total + "    POF     : " + pof + "\n\n";
 }
