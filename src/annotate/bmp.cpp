@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "le.h"
+#include "transpose.h"
 
 namespace stampo {
 namespace {
@@ -22,10 +23,6 @@ constexpr std::size_t kYResolutionAt = kInfo + 28;
 constexpr std::uint32_t kInfoSize = 40;
 constexpr std::uint32_t kBitCount = 24;
 constexpr std::uint32_t kPixelsPerMetre = 2835;  // 72 dpi
-
-// Rows moved together between the file's row order and the canvas's
-// column order.
-constexpr int kBand = 16;
 
 std::size_t rowbytes(int width) { return 3 * (std::size_t(width) + 1); }
 
@@ -70,27 +67,13 @@ BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
   header.width = w;
   header.height = h;
 
-  std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
-  std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
-  std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
+  // Bottom-up: the file's last row is the picture's row 0.
   const std::uint8_t* pixels = data + kBmpHeaderSize;
-  // The file is row by row, the canvas column by column. Move a band of
-  // rows at a time, so each column receives a run of adjacent samples
-  // rather than one lone byte per row.
-  for (int y0 = 0; y0 < h; y0 += kBand) {
-    const int n = std::min(kBand, h - y0);
-    const std::uint8_t* rows[kBand];
-    for (int k = 0; k < n; ++k)
-      rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));  // bottom-up
-    for (int x = 0; x <= w; ++x) {
-      const std::size_t i = PlaneCanvas::index(x, y0);
-      const std::size_t at = 3 * std::size_t(x);
-      for (int k = 0; k < n; ++k) {
-        blue[i + k] = rows[k][at];
-        green[i + k] = rows[k][at + 1];
-        red[i + k] = rows[k][at + 2];
-      }
-    }
+  for (int y0 = 0; y0 < h; y0 += kBandRows) {
+    const int n = std::min(kBandRows, h - y0);
+    const std::uint8_t* rows[kBandRows];
+    for (int k = 0; k < n; ++k) rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));
+    rowstocanvas(rows, n, w + 1, y0, canvas);
   }
   return BmpError::kNone;
 }
@@ -108,24 +91,13 @@ void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
   const int w = header.width;
   out.resize(kBmpHeaderSize + rowbytes(w) * std::size_t(rows));
   std::memcpy(out.data(), header.bytes.data(), kBmpHeaderSize);
-  const std::uint8_t* red = canvas.plane(PlaneCanvas::kRed);
-  const std::uint8_t* green = canvas.plane(PlaneCanvas::kGreen);
-  const std::uint8_t* blue = canvas.plane(PlaneCanvas::kBlue);
   std::uint8_t* pixels = out.data() + kBmpHeaderSize;
   const std::size_t row = rowbytes(w);
-  for (int y0 = 0; y0 < rows; y0 += kBand) {  // a band of rows at a time, as in bmpparse
-    const int n = std::min(kBand, rows - y0);
-    std::uint8_t* dst[kBand];
+  for (int y0 = 0; y0 < rows; y0 += kBandRows) {
+    const int n = std::min(kBandRows, rows - y0);
+    std::uint8_t* dst[kBandRows];
     for (int k = 0; k < n; ++k) dst[k] = pixels + row * std::size_t(rows - 1 - (y0 + k));
-    for (int x = 0; x <= w; ++x) {
-      const std::size_t i = PlaneCanvas::index(x, y0);
-      const std::size_t at = 3 * std::size_t(x);
-      for (int k = 0; k < n; ++k) {
-        dst[k][at] = blue[i + k];
-        dst[k][at + 1] = green[i + k];
-        dst[k][at + 2] = red[i + k];
-      }
-    }
+    canvastorows(canvas, y0, n, w + 1, dst);
   }
 }
 
