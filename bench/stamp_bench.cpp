@@ -96,9 +96,10 @@ BENCHMARK(BM_Encode);
 
 void BM_StampPicture(benchmark::State& state) {  // parse + draw + encode
   const Bytes in = graph();
+  stampo::PlaneCanvas canvas;
   Bytes out;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(stampo::stamppicture(in.data(), in.size(), kSummary, out));
+    benchmark::DoNotOptimize(stampo::stamppicture(in.data(), in.size(), kSummary, canvas, out));
     benchmark::DoNotOptimize(out.data());
   }
 }

@@ -4,7 +4,8 @@
 // 32-bit integers, mode as one byte), then the picture file. A refused
 // picture must give a message and no output; an accepted one must come out
 // 54 + 3 * (W + 1) * 340 bytes long, with a header that says so, and with
-// the graph rows above the band exactly as they went in.
+// the graph rows above the band exactly as they went in (white below a
+// short graph).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,8 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* file = data + kFigures;
   const std::size_t length = size - kFigures;
 
-  std::vector<std::uint8_t> out;
-  const stampo::BmpError error = stampo::stamppicture(file, length, summary, out);
+  // A canvas full of junk: stamping must not depend on what it held.
+  stampo::PlaneCanvas canvas;
+  canvas.fill(0, stampo::PlaneCanvas::kColumns - 1, 0, stampo::PlaneCanvas::kRows - 1, 0x5a);
+  std::vector<std::uint8_t> out(3, 0x5a);
+  const stampo::BmpError error = stampo::stamppicture(file, length, summary, canvas, out);
   if (error != stampo::BmpError::kNone) {
     check(out.empty());
     check(std::strlen(stampo::bmpmessage(error)) > 1);

@@ -62,8 +62,8 @@ enum class BmpError {
 const char* bmpmessage(BmpError e);
 
 // Checks the whole file and, when it can be stamped and written back
-// exactly, fills the header and the picture's rows 0 to H - 1 of columns
-// 0 to W of the canvas. The canvas is expected white.
+// exactly, fills the header and rows 0 to H - 1 of columns 0 to W of the
+// canvas. The rest of the canvas is left as it was.
 BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
                   PlaneCanvas& canvas);
 

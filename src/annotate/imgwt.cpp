@@ -17,15 +17,15 @@ bool failed(const char* call) {
 
 }  // namespace
 
-bool imgwt(const std::string& path, const ScanSummary& summary) {
-  std::vector<std::uint8_t> input;
+bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work) {
+  std::vector<std::uint8_t>& input = work.input;
   if (const char* call = readwhole(path, input, kMaxPictureFile)) return failed(call);
 
   // Stamp in memory first: the picture is only opened for writing once
   // everything that can be checked has been, and stays emptied on disk
   // for no longer than one write.
-  std::vector<std::uint8_t> output;
-  const BmpError error = stamppicture(input.data(), input.size(), summary, output);
+  std::vector<std::uint8_t>& output = work.output;
+  const BmpError error = stamppicture(input.data(), input.size(), summary, work.canvas, output);
   if (error != BmpError::kNone) {
     std::fputs(bmpmessage(error), stdout);
     return false;

@@ -1,8 +1,11 @@
 #pragma once
 // The picture annotator: stamps one scan graph picture with the report's
 // figures.
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "canvas.h"
 #include "summary.h"
 
 namespace stampo {
@@ -14,6 +17,15 @@ namespace stampo {
 // perror) and returns false. The picture is never opened for writing
 // before its backup is safely closed, and a picture whose rewrite fails
 // gets its original bytes back where the disk allows.
-bool imgwt(const std::string& path, const ScanSummary& summary);
+// Buffers handed from one picture to the next, so that a batch allocates
+// and clears them once rather than per picture. Nothing in them carries
+// over: each call overwrites what it uses.
+struct Workspace {
+  std::vector<std::uint8_t> input;
+  std::vector<std::uint8_t> output;
+  PlaneCanvas canvas;
+};
+
+bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work);
 
 }  // namespace stampo

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bmp.h"
+#include "canvas.h"
 #include "summary.h"
 
 namespace stampo {
@@ -13,8 +14,8 @@ namespace stampo {
 // Checks the picture; if it can be stamped, draws the band (white strip,
 // grid, the labels of the summary's mode, the figures) under the graph and
 // encodes the 340-row result into `out`. A refused picture leaves `out`
-// empty.
+// empty. The canvas is working space; what it held before does not matter.
 BmpError stamppicture(const std::uint8_t* data, std::size_t size, const ScanSummary& summary,
-                      std::vector<std::uint8_t>& out);
+                      PlaneCanvas& canvas, std::vector<std::uint8_t>& out);
 
 }  // namespace stampo

@@ -13,10 +13,8 @@ namespace stampo {
 constexpr int kBandRows = 16;
 
 // rows[k] (k < n <= 16) holds `pixels` pixels of picture row y0 + k.
-void rowstocanvas(const std::uint8_t* const* rows, int n, int pixels, int y0,
-                  PlaneCanvas& canvas);
+void rowstocanvas(const std::uint8_t* const* rows, int n, int pixels, int y0, PlaneCanvas& canvas);
 
-void canvastorows(const PlaneCanvas& canvas, int y0, int n, int pixels,
-                  std::uint8_t* const* rows);
+void canvastorows(const PlaneCanvas& canvas, int y0, int n, int pixels, std::uint8_t* const* rows);
 
 }  // namespace stampo

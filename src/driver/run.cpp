@@ -66,6 +66,7 @@ std::string figuretext(const ScanSummary& s) {
 
 int run(int argc, char** argv) {
   if (argc < 2) usage();
+  Workspace work;
   for (int i = 1; i < argc; ++i) {
     const std::string report = argv[i];
     FilePtr file = openfile(report, "rb");
@@ -88,7 +89,8 @@ int run(int argc, char** argv) {
       text += scan.status == ReportScan::kComplete ? figuretext(scan.summary) + "\n" : kTruncated;
     }
     if (!say(text)) return fail("fwrite");
-    if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary)) return EXIT_FAILURE;
+    if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work))
+      return EXIT_FAILURE;
   }
   return EXIT_SUCCESS;
 }
