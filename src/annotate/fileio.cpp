@@ -21,7 +21,8 @@ const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out, s
     if (size > 0 && std::size_t(size) < limit) block = std::size_t(size) + 1;
     if (std::fseek(f.get(), 0, SEEK_SET) != 0) return "fseek";
   }
-  out.clear();
+  // `out` keeps its size from an earlier picture: resizing it to the same
+  // size again costs nothing, where growing it from empty would clear it.
   std::size_t used = 0;
   while (used <= limit) {
     const std::size_t want = std::min(block, limit + 1 - used);

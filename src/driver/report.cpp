@@ -25,16 +25,18 @@ bool startswith(const std::uint8_t* line, std::size_t length, const char* marker
 
 }  // namespace
 
-ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(kBlock) { data_ = buffer_.data(); }
+ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(new std::uint8_t[kBlock]) {
+  data_ = buffer_.get();
+}
 
 ReportLines::ReportLines(const std::uint8_t* data, std::size_t size) : data_(data), end_(size) {}
 
 void ReportLines::refill() {
-  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
   end_ -= begin_;
   begin_ = 0;
-  while (end_ < buffer_.size()) {
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+  while (end_ < kBlock) {
+    const std::size_t got = std::fread(buffer_.get() + end_, 1, kBlock - end_, file_);
     end_ += got;
     if (got == 0) {
       failed_ = std::ferror(file_) != 0;

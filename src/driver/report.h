@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ class ReportLines {
   void refill();
 
   std::FILE* file_ = nullptr;
-  std::vector<std::uint8_t> buffer_;
+  std::unique_ptr<std::uint8_t[]> buffer_;  // kBlock bytes, left uninitialised
   const std::uint8_t* data_ = nullptr;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
