@@ -19,12 +19,15 @@ constexpr int kBlock = 16;  // 16 rows by 16 bytes
 // Transposes a 16 x 16 byte matrix held as 16 rows: four perfect shuffles
 // of the rows, each interleaving row i with row i + 8.
 void transpose16(__m128i v[kBlock]) {
+#pragma GCC unroll 4
   for (int round = 0; round < 4; ++round) {
     __m128i t[kBlock];
+#pragma GCC unroll 8
     for (int i = 0; i < kBlock / 2; ++i) {
       t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + kBlock / 2]);
       t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + kBlock / 2]);
     }
+#pragma GCC unroll 16
     for (int i = 0; i < kBlock; ++i) v[i] = t[i];
   }
 }
@@ -47,11 +50,14 @@ void rowstocanvas(const std::uint8_t* const* rows, int n, int pixels, int y0, Pl
   // one canvas column.
   if (n == kBlock) {
     for (; x + kBlock <= pixels; x += kBlock) {
+#pragma GCC unroll 3
       for (int part = 0; part < 3; ++part) {
         __m128i v[kBlock];
+#pragma GCC unroll 16
         for (int k = 0; k < kBlock; ++k)
           v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + 3 * x + 16 * part));
         transpose16(v);
+#pragma GCC unroll 16
         for (int c = 0; c < kBlock; ++c)
           _mm_storeu_si128(columnat(planes, x, y0, 16 * part + c), v[c]);
       }
@@ -74,11 +80,13 @@ void canvastorows(const PlaneCanvas& canvas, int y0, int n, int pixels, std::uin
 #if defined(__SSE2__)
   if (n == kBlock) {  // the same turn the other way
     for (; x + kBlock <= pixels; x += kBlock) {
+#pragma GCC unroll 3
       for (int part = 0; part < 3; ++part) {
         __m128i v[kBlock];
         for (int c = 0; c < kBlock; ++c)
           v[c] = _mm_loadu_si128(columnat(planes, x, y0, 16 * part + c));
         transpose16(v);
+#pragma GCC unroll 16
         for (int k = 0; k < kBlock; ++k)
           _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[k] + 3 * x + 16 * part), v[k]);
       }
