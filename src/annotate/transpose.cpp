@@ -32,9 +32,11 @@ void transpose16(__m128i v[kBlock]) {
   }
 }
 
-// Byte b of a run of 16 pixels (48 bytes) is byte b % 3 of pixel b / 3.
-__m128i* columnat(std::uint8_t* const planes[3], int x, int y0, int b) {
-  return reinterpret_cast<__m128i*>(planes[b % 3] + PlaneCanvas::index(x + b / 3, y0));
+// Byte b of a run of 16 pixels (48 bytes) is byte b % 3 of pixel b / 3:
+// its run of samples starts in that plane at column x + b / 3, row y0.
+template <typename Byte>
+Byte* columnat(Byte* const planes[3], int x, int y0, int b) {
+  return planes[b % 3] + PlaneCanvas::index(x + b / 3, y0);
 }
 #endif
 
@@ -59,7 +61,8 @@ void rowstocanvas(const std::uint8_t* const* rows, int n, int pixels, int y0, Pl
         transpose16(v);
 #pragma GCC unroll 16
         for (int c = 0; c < kBlock; ++c)
-          _mm_storeu_si128(columnat(planes, x, y0, 16 * part + c), v[c]);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(columnat(planes, x, y0, 16 * part + c)),
+                           v[c]);
       }
     }
   }
@@ -72,10 +75,8 @@ void rowstocanvas(const std::uint8_t* const* rows, int n, int pixels, int y0, Pl
 }
 
 void canvastorows(const PlaneCanvas& canvas, int y0, int n, int pixels, std::uint8_t* const* rows) {
-  // The canvas is only read here; the casts give the shared helpers one type.
-  std::uint8_t* const planes[3] = {const_cast<std::uint8_t*>(canvas.plane(kPlaneOfByte[0])),
-                                   const_cast<std::uint8_t*>(canvas.plane(kPlaneOfByte[1])),
-                                   const_cast<std::uint8_t*>(canvas.plane(kPlaneOfByte[2]))};
+  const std::uint8_t* const planes[3] = {
+      canvas.plane(kPlaneOfByte[0]), canvas.plane(kPlaneOfByte[1]), canvas.plane(kPlaneOfByte[2])};
   int x = 0;
 #if defined(__SSE2__)
   if (n == kBlock) {  // the same turn the other way
@@ -83,8 +84,10 @@ void canvastorows(const PlaneCanvas& canvas, int y0, int n, int pixels, std::uin
 #pragma GCC unroll 3
       for (int part = 0; part < 3; ++part) {
         __m128i v[kBlock];
+#pragma GCC unroll 16
         for (int c = 0; c < kBlock; ++c)
-          v[c] = _mm_loadu_si128(columnat(planes, x, y0, 16 * part + c));
+          v[c] = _mm_loadu_si128(
+              reinterpret_cast<const __m128i*>(columnat(planes, x, y0, 16 * part + c)));
         transpose16(v);
 #pragma GCC unroll 16
         for (int k = 0; k < kBlock; ++k)
