@@ -2,7 +2,6 @@
 // status 1, and the original picture bytes still in the picture or in its
 // backup.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>

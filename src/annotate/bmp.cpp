@@ -89,10 +89,10 @@ void bmpgrow(BmpHeader& header) {
 void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
                std::vector<std::uint8_t>& out) {
   const int w = header.width;
-  out.resize(kBmpHeaderSize + rowbytes(w) * std::size_t(rows));
+  const std::size_t row = rowbytes(w);
+  out.resize(kBmpHeaderSize + row * std::size_t(rows));
   std::memcpy(out.data(), header.bytes.data(), kBmpHeaderSize);
   std::uint8_t* pixels = out.data() + kBmpHeaderSize;
-  const std::size_t row = rowbytes(w);
   for (int y0 = 0; y0 < rows; y0 += kBandRows) {
     const int n = std::min(kBandRows, rows - y0);
     std::uint8_t* dst[kBandRows];
