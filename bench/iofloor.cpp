@@ -1,7 +1,12 @@
 // The I/O floor of a batch: for each report path, the file operations
 // stampo does, with no decoding or drawing. Reads the report and the
-// picture beside it, writes the picture's bytes to NAME.bmp.bak, and writes
-// a picture of the stamped size (54 + 3 * 468 * 340 bytes) in its place.
+// picture beside it, writes the picture's bytes to a temporary file,
+// flushes it to the disk and renames it to NAME.bmp.bak, flushes the
+// folder, and writes a picture of the stamped size (54 + 3 * 468 * 340
+// bytes) in its place.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +31,18 @@ bool writeall(const std::string& path, const std::vector<unsigned char>& data) {
   return std::fclose(f) == 0 && ok;
 }
 
+bool writedurably(const std::string& path, const std::vector<unsigned char>& data) {
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return false;
+  const bool ok = ::write(fd, data.data(), data.size()) == ssize_t(data.size()) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !ok || std::rename(temporary.c_str(), path.c_str()) != 0) return false;
+  const std::size_t slash = path.rfind('/');
+  const int folder = ::open(slash == std::string::npos ? "." : path.substr(0, slash).c_str(),
+                            O_RDONLY | O_DIRECTORY);
+  return folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,7 +50,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string path = argv[i];
     const std::string bmp = path.substr(0, path.find(".html")) + ".bmp";
-    if (!readall(path, report) || !readall(bmp, picture) || !writeall(bmp + ".bak", picture) ||
+    if (!readall(path, report) || !readall(bmp, picture) || !writedurably(bmp + ".bak", picture) ||
         !writeall(bmp, stamped)) {
       std::perror(path.c_str());
       return 1;

@@ -145,12 +145,14 @@ int main(int argc, char** argv) {
       "<img src=\"disc.bmp\">\n</body>\n</html>\n";
 
   const auto* text = reinterpret_cast<const std::uint8_t*>(html.data());
-  for (const char* call : {stampo::writewhole(dir + "/disc.html", text, html.size()),
-                           stampo::writewhole(dir + "/disc.bmp", bmp.data(), bmp.size())}) {
-    if (call != nullptr) {
-      std::perror(call);
-      return 1;
-    }
+  const std::string html_path = dir + "/disc.html", bmp_path = dir + "/disc.bmp";
+  if (const stampo::IoError e = stampo::writewhole(html_path, text, html.size())) {
+    stampo::sayioerror(e, html_path);
+    return 1;
+  }
+  if (const stampo::IoError e = stampo::writewhole(bmp_path, bmp.data(), bmp.size())) {
+    stampo::sayioerror(e, bmp_path);
+    return 1;
   }
   return 0;
 }

@@ -45,8 +45,7 @@ const char* bmpmessage(BmpError e) {
   return "";
 }
 
-BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
-                  PlaneCanvas& canvas) {
+BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header) {
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return BmpError::kNotBmp;
   if (size > kMaxPictureFile) return BmpError::kTooLarge;
   if (size < kBmpHeaderSize) return BmpError::kTruncated;
@@ -60,20 +59,31 @@ BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
   if (height < 1 || height > kOutputRows) return BmpError::kHeight;
   const int w = int(width);
   const int h = int(height);
-  const std::size_t row = rowbytes(w);
-  if ((size - kBmpHeaderSize) / row < std::size_t(h)) return BmpError::kTruncated;
+  if ((size - kBmpHeaderSize) / rowbytes(w) < std::size_t(h)) return BmpError::kTruncated;
 
   std::memcpy(header.bytes.data(), data, kBmpHeaderSize);
   header.width = w;
   header.height = h;
+  return BmpError::kNone;
+}
 
+std::size_t bmprowbytes(const BmpHeader& header) { return rowbytes(header.width); }
+
+const std::uint8_t* bmprow(const std::uint8_t* data, const BmpHeader& header, int y) {
   // Bottom-up: the file's last row is the picture's row 0.
-  const std::uint8_t* pixels = data + kBmpHeaderSize;
+  return data + kBmpHeaderSize + rowbytes(header.width) * std::size_t(header.height - 1 - y);
+}
+
+BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
+                  PlaneCanvas& canvas) {
+  const BmpError error = bmpcheck(data, size, header);
+  if (error != BmpError::kNone) return error;
+  const int h = header.height;
   for (int y0 = 0; y0 < h; y0 += kBandRows) {
     const int n = std::min(kBandRows, h - y0);
     const std::uint8_t* rows[kBandRows];
-    for (int k = 0; k < n; ++k) rows[k] = pixels + row * std::size_t(h - 1 - (y0 + k));
-    rowstocanvas(rows, n, w + 1, y0, canvas);
+    for (int k = 0; k < n; ++k) rows[k] = bmprow(data, header, y0 + k);
+    rowstocanvas(rows, n, header.width + 1, y0, canvas);
   }
   return BmpError::kNone;
 }

@@ -61,9 +61,19 @@ enum class BmpError {
 // The one-line console message for a refused picture.
 const char* bmpmessage(BmpError e);
 
-// Checks the whole file and, when it can be stamped and written back
-// exactly, fills the header and rows 0 to H - 1 of columns 0 to W of the
-// canvas. The rest of the canvas is left as it was.
+// Checks the whole file: whether it can be stamped and written back
+// exactly. If so, fills the header.
+BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header);
+
+// Bytes in one file row of a checked picture: W + 1 pixels of three bytes.
+std::size_t bmprowbytes(const BmpHeader& header);
+
+// Row y of a checked picture (row 0 at the top) in its file bytes.
+const std::uint8_t* bmprow(const std::uint8_t* data, const BmpHeader& header, int y);
+
+// Checks the file as bmpcheck does and, when it can be stamped, fills the
+// header and rows 0 to H - 1 of columns 0 to W of the canvas. The rest of
+// the canvas is left as it was.
 BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
                   PlaneCanvas& canvas);
 

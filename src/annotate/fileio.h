@@ -1,8 +1,8 @@
 #pragma once
-// Whole-file reads and writes with every step checked. On failure each
-// returns the name of the C library call that failed ("fopen", "fread",
-// "fwrite", "fclose"), with errno as that call left it, for the caller to
-// pass to perror; on success nullptr.
+// Files through the C library, with every step checked. A failure comes
+// back as an IoError: the name of the call that failed ("fopen", "fread",
+// "fwrite", "fclose", ...) and the errno it left, captured at once so that
+// clean-up steps cannot overwrite it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,19 @@
 #include <vector>
 
 namespace stampo {
+
+struct IoError {
+  const char* call = nullptr;  // nullptr: no failure
+  int code = 0;                // errno value
+
+  explicit operator bool() const { return call != nullptr; }
+};
+
+// The failure of `call`, with the errno it left.
+IoError ioerror(const char* call);
+
+// "fopen: disc.bmp: No such file or directory", on standard error.
+void sayioerror(const IoError& e, const std::string& path);
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -24,10 +37,15 @@ FilePtr openfile(const std::string& path, const char* mode);
 // succeeded.
 bool closefile(FilePtr& f);
 
-// Reads the file, but never more than limit + 1 bytes: a longer file (or a
-// device that never ends) shows as out.size() > limit.
-const char* readwhole(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit);
+// Reads an open file from its current position to its end, but never
+// more than limit + 1 bytes: a longer file (or a device that never ends)
+// shows as out.size() > limit.
+IoError readall(std::FILE* f, std::vector<std::uint8_t>& out, std::size_t limit);
 
-const char* writewhole(const std::string& path, const std::uint8_t* data, std::size_t size);
+// The same for the file at `path`, opened and closed here.
+IoError readwhole(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit);
+
+// Replaces the file's contents in place (same file, same permissions).
+IoError writewhole(const std::string& path, const std::uint8_t* data, std::size_t size);
 
 }  // namespace stampo

@@ -4,26 +4,45 @@
 #include <cstdio>
 #include <vector>
 
+#include "durable.h"
 #include "fileio.h"
+#include "osfile.h"
 #include "stamp.h"
 
 namespace stampo {
 namespace {
 
-bool failed(const char* call) {
-  std::perror(call);
+bool failed(const IoError& e, const std::string& path) {
+  sayioerror(e, path);
   return false;
+}
+
+// Whether the backup beside a picture already holds the original of this
+// picture, which was stamped before: then a rerun must keep it.
+bool keepsbackup(const std::vector<std::uint8_t>& picture, const std::string& backup,
+                 std::vector<std::uint8_t>& buffer) {
+  BmpHeader header;
+  if (bmpcheck(picture.data(), picture.size(), header) != BmpError::kNone ||
+      header.height != kOutputRows)
+    return false;
+  if (readwhole(backup, buffer, kMaxPictureFile)) return false;  // none, or unreadable
+  return isstampof(picture.data(), picture.size(), buffer.data(), buffer.size());
 }
 
 }  // namespace
 
 bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work) {
+  FilePtr picture = openfile(path, "rb");
+  if (!picture) return failed(ioerror("fopen"), path);
+  // Held until this picture is done: another copy of the program started
+  // on the same reports waits here, so it neither reads a half-written
+  // picture nor backs up one that this copy is stamping.
+  if (!lockfile(picture.get())) return failed(ioerror("flock"), path);
   std::vector<std::uint8_t>& input = work.input;
-  if (const char* call = readwhole(path, input, kMaxPictureFile)) return failed(call);
+  if (const IoError e = readall(picture.get(), input, kMaxPictureFile)) return failed(e, path);
 
   // Stamp in memory first: the picture is only opened for writing once
-  // everything that can be checked has been, and stays emptied on disk
-  // for no longer than one write.
+  // everything that can be checked has been.
   std::vector<std::uint8_t>& output = work.output;
   const BmpError error = stamppicture(input.data(), input.size(), summary, work.canvas, output);
   if (error != BmpError::kNone) {
@@ -31,16 +50,23 @@ bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work)
     return false;
   }
 
-  // The backup is the input file exactly, trailing bytes and all.
-  if (const char* call = writewhole(path + ".bak", input.data(), input.size())) return failed(call);
+  // The backup is the input file exactly, trailing bytes and all, and is
+  // on the disk before the picture is touched.
+  const std::string backup = path + ".bak";
+  if (!keepsbackup(input, backup, work.backup)) {
+    if (const IoError e = replacedurably(backup, input.data(), input.size()))
+      return failed(e, backup);
+  }
 
-  if (const char* call = writewhole(path, output.data(), output.size())) {
-    std::perror(call);
-    // Put the original back rather than leave a half-written picture; if
-    // that fails too, the backup holds it.
-    writewhole(path, input.data(), input.size());
+  if (const IoError e = writewhole(path, output.data(), output.size())) {
+    sayioerror(e, path);
+    // Put the original back rather than leave a half-written picture.
+    if (writewhole(path, input.data(), input.size()))
+      std::fprintf(stderr, "%s is damaged; its original is in %s: copy that file back over it.\n",
+                   path.c_str(), backup.c_str());
     return false;
   }
+  if (!closefile(picture)) return failed(ioerror("fclose"), path);
   return true;
 }
 

@@ -18,4 +18,11 @@ namespace stampo {
 BmpError stamppicture(const std::uint8_t* data, std::size_t size, const ScanSummary& summary,
                       PlaneCanvas& canvas, std::vector<std::uint8_t>& out);
 
+// Whether `original` is the picture that `stamped` was stamped from:
+// `stamped` is 340 rows high, and `original` is a picture of the same
+// width whose graph rows (0 to 294, or all of its rows if it has fewer)
+// are byte for byte those of `stamped`.
+bool isstampof(const std::uint8_t* stamped, std::size_t stampedsize, const std::uint8_t* original,
+               std::size_t originalsize);
+
 }  // namespace stampo

@@ -36,8 +36,8 @@ bool say(const std::string& text) {
          std::fflush(stdout) == 0;
 }
 
-int fail(const char* call) {
-  std::perror(call);
+int fail(const char* call, const std::string& path) {
+  sayioerror(ioerror(call), path);
   return EXIT_FAILURE;
 }
 
@@ -70,7 +70,7 @@ int run(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string report = argv[i];
     FilePtr file = openfile(report, "rb");
-    if (!file) return fail("fopen");
+    if (!file) return fail("fopen", report);
     const std::string picture = picturepath(report);
     std::string text = "bmp data : " + picture + "\n";
 
@@ -78,9 +78,9 @@ int run(int argc, char** argv) {
     const ReportScan scan = scanreport(lines);
     if (lines.failed()) {
       say(text);
-      return fail("fread");
+      return fail("fread", report);
     }
-    if (!closefile(file)) return fail("fclose");
+    if (!closefile(file)) return fail("fclose", report);
 
     if (scan.status == ReportScan::kNoMarker) {
       text += kNoMarker;
@@ -88,7 +88,7 @@ int run(int argc, char** argv) {
       text += "Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n";
       text += scan.status == ReportScan::kComplete ? figuretext(scan.summary) + "\n" : kTruncated;
     }
-    if (!say(text)) return fail("fwrite");
+    if (!say(text)) return fail("fwrite", "standard output");
     if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work))
       return EXIT_FAILURE;
   }

@@ -1,0 +1,174 @@
+#include "osfile.h"
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace stampo {
+
+#ifdef _WIN32
+
+namespace {
+
+// The errno that the C runtime would give for a Win32 error.
+int errnoof(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_INVALID_NAME: return EINVAL;
+    default: return EIO;
+  }
+}
+
+bool win32failed() {
+  errno = errnoof(GetLastError());
+  return false;
+}
+
+}  // namespace
+
+OsFile::~OsFile() {
+  if (fd_ >= 0) _close(fd_);
+}
+
+bool OsFile::createnew(const std::string& path) {
+  fd_ = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  return fd_ >= 0;
+}
+
+bool OsFile::write(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const unsigned chunk = size > (1u << 30) ? 1u << 30 : unsigned(size);
+    const int n = _write(fd_, data, chunk);
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool OsFile::sync() { return _commit(fd_) == 0; }
+
+bool OsFile::close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  return _close(fd) == 0;
+}
+
+bool replacefile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? true
+             : win32failed();
+}
+
+bool syncfolder(const std::string&) { return true; }
+
+bool removefile(const std::string& path) { return _unlink(path.c_str()) == 0; }
+
+bool lockfile(std::FILE* f) {
+  // One byte far beyond any data: the lock then never stands in the way
+  // of reading or writing the picture itself, through this handle or
+  // another.
+  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  OVERLAPPED at = {};
+  at.OffsetHigh = 0x40000000;
+  if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) return true;
+  errno = errnoof(error);
+  return false;
+}
+
+unsigned long processid() { return GetCurrentProcessId(); }
+
+#else
+
+OsFile::~OsFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool OsFile::createnew(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  return fd_ >= 0;
+}
+
+bool OsFile::write(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool OsFile::sync() { return ::fsync(fd_) == 0; }
+
+bool OsFile::close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  return ::close(fd) == 0;
+}
+
+bool replacefile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool syncfolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Some file systems cannot sync a folder and say so; their renames are
+  // as durable as they can make them.
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
+}
+
+bool removefile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool lockfile(std::FILE* f) {
+  const int fd = fileno(f);
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    return errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL;
+  }
+  return true;
+}
+
+unsigned long processid() { return static_cast<unsigned long>(::getpid()); }
+
+#endif
+
+}  // namespace stampo
