@@ -2,7 +2,8 @@
 # The batch measure: N report and picture pairs stamped by one stampo run,
 # against the I/O floor program doing the same file operations without
 # decoding or drawing. Runs alternate; each prints its median wall time
-# and peak resident memory over RUNS runs, then the ratio.
+# and peak resident memory over RUNS runs, then the ratio. The flushes to
+# the disk make single runs noisy on shared storage: use 9 runs or more.
 #
 # usage: bench/batch.sh [N=500] [RUNS=7]   (BUILD= the build folder, default build-bench)
 set -euo pipefail
@@ -41,9 +42,17 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 : >"$work/a"
 : >"$work/b"
-for _ in $(seq "$RUNS"); do
-  timed "$stampo" >>"$work/a"
-  timed "$floor" >>"$work/b"
+# The order swaps every round: the run that follows the copy of fresh
+# files pays for some of its write-back, and neither program may always
+# be the one.
+for i in $(seq "$RUNS"); do
+  if [ $((i % 2)) = 1 ]; then
+    timed "$stampo" >>"$work/a"
+    timed "$floor" >>"$work/b"
+  else
+    timed "$floor" >>"$work/b"
+    timed "$stampo" >>"$work/a"
+  fi
 done
 a_ns=$(cut -d' ' -f1 "$work/a" | median)
 b_ns=$(cut -d' ' -f1 "$work/b" | median)

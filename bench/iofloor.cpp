@@ -3,7 +3,9 @@
 // picture beside it, writes the picture's bytes to a temporary file,
 // flushes it to the disk and renames it to NAME.bmp.bak, flushes the
 // folder, and writes a picture of the stamped size (54 + 3 * 468 * 340
-// bytes) in its place.
+// bytes) in its place: the picture's own bytes, then white. (Real bytes,
+// not zeros: storage that skips or compresses zero pages would otherwise
+// make the floor cheaper than any real picture.)
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,12 +48,16 @@ bool writedurably(const std::string& path, const std::vector<unsigned char>& dat
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<unsigned char> report, picture, stamped(54 + 3 * 468 * 340);
+  constexpr std::size_t kStamped = 54 + 3 * 468 * 340;
+  std::vector<unsigned char> report, picture, stamped;
   for (int i = 1; i < argc; ++i) {
     const std::string path = argv[i];
     const std::string bmp = path.substr(0, path.find(".html")) + ".bmp";
-    if (!readall(path, report) || !readall(bmp, picture) || !writedurably(bmp + ".bak", picture) ||
-        !writeall(bmp, stamped)) {
+    const bool ok =
+        readall(path, report) && readall(bmp, picture) && writedurably(bmp + ".bak", picture);
+    stamped.assign(picture.begin(), picture.end());
+    stamped.resize(kStamped, 255);
+    if (!ok || !writeall(bmp, stamped)) {
       std::perror(path.c_str());
       return 1;
     }

@@ -59,19 +59,10 @@ int main(int argc, char** argv) {
     if (i > 270 && i < 280) v += 6 + 4 * uniform();
     pie[i] = int(v);
   }
-  // The report prints the average with two decimals; the band truncates
-  // the float of that text. Nudge samples one by one until the two agree, so
-  // the demo's console and picture show the same figure.
   long long sum = 0;
+  for (int v : pie) sum += v;
   char averagetext[32];
-  for (int nudge = 0;; ++nudge) {
-    sum = 0;
-    for (int v : pie) sum += v;
-    std::snprintf(averagetext, sizeof averagetext, "%.2f", double(sum) / kSamples);
-    const double shown = std::floor(double(std::strtof(averagetext, nullptr)) * 100);
-    if (shown == std::round(std::strtod(averagetext, nullptr) * 100)) break;
-    ++pie[nudge * 7 % kSamples];
-  }
+  std::snprintf(averagetext, sizeof averagetext, "%.2f", double(sum) / kSamples);
   int maximum = 0;
   for (int v : pie)
     if (v > maximum) maximum = v;

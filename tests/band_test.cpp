@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -142,15 +144,27 @@ TEST(Figures, AverageIsTruncatedAndCentred) {
     int x0;
     const char* text;
   } cases[] = {
-      {0.0f, 68, "0.00"},        {0.29f, 68, "0.28"},     {9.999f, 68, "9.99"},
-      {12.5f, 63, "12.50"},      {123.45f, 59, "123.44"}, {1234.56f, 54, "1234.56"},
-      {9999.99f, 54, "9999.99"}, {0.285f, 68, "0.28"},
+      // the report's decimal, cut after two places
+      {0.0f, 68, "0.00"},        {0.29f, 68, "0.29"},     {9.999f, 68, "9.99"},
+      {12.5f, 63, "12.50"},      {123.45f, 59, "123.45"}, {1234.56f, 54, "1234.56"},
+      {9999.99f, 54, "9999.99"}, {0.285f, 68, "0.28"},    {3.138f, 68, "3.13"},
+      {0.059f, 68, "0.05"},      {16.15f, 63, "16.15"},   {1e-7f, 68, "0.00"},
   };
   for (const Case& k : cases) {
     const PlaneCanvas c = drawn({k.average, 0, 0, 0}, f);
     const std::string text = k.text;
     EXPECT_EQ(readglyphs(c, f, k.x0, int(text.size())), text) << k.average;
     EXPECT_EQ(c.at(PlaneCanvas::kRed, k.x0 - 1, 320), 0) << "starts at " << k.x0;
+  }
+  // Every two-decimal average a report can give below 20 is drawn as given.
+  PlaneCanvas sweep;
+  for (int i = 0; i < 2000; ++i) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%d.%02d", i / 100, i % 100);
+    stampo::ScanSummary summary;
+    summary.average = std::strtof(text, nullptr);
+    stampo::drawfigures(sweep, f, summary);
+    ASSERT_EQ(readglyphs(sweep, f, i < 1000 ? 68 : 63, i < 1000 ? 4 : 5), text);
   }
   const PlaneCanvas c = drawn({1234.56f, 0, 0, 0}, f);
   EXPECT_EQ(glyphat(c, f, 90, 3), DigitFont::kPoint);

@@ -73,16 +73,25 @@ TEST_F(Stampo, ReportWithoutMarkerIsSkipped) {
   expectstamped(readfile(path("good.bmp")), good, kW, kH);
 }
 
-TEST_F(Stampo, ReportEndingBeforeItsFiguresIsSkipped) {
-  std::string report = piereport("1", "2", "3", "4");
-  report.resize(report.find("-</td>"));  // cut within line 4
-  const Bytes picture = scan("cut", report);
-  const Result r = run({"cut.html"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out,
-            "bmp data : cut.bmp\nScanned mode : PIE Sum8\nreport ends before its figures.\n");
-  EXPECT_EQ(readfile(path("cut.bmp")), picture);
-  EXPECT_FALSE(fs::exists(path("cut.bmp.bak")));
+TEST_F(Stampo, ReportEndingBeforeItsFiguresPrintsWhatItReadAndIsSkipped) {
+  const std::string report = piereport("1.5", "7", "3", "4");
+  const struct {
+    std::size_t end;
+    const char* figures;
+  } cuts[] = {
+      {report.find(">7</td>") - 17, "avarage : 1.50      \n"},  // at a line's start
+      {report.find(">3</td>") - 17, "avarage : 1.50      maximum : 7\n"},
+      {report.find("-</td>"), "avarage : 1.50      maximum : 7\ntotal   : 3    \n"},
+  };
+  for (const auto& cut : cuts) {
+    const Bytes picture = scan("cut", report.substr(0, cut.end));
+    const Result r = run({"cut.html"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("bmp data : cut.bmp\nScanned mode : PIE Sum8\n") + cut.figures +
+                         "report ends before its figures.\n");
+    EXPECT_EQ(readfile(path("cut.bmp")), picture);
+    EXPECT_FALSE(fs::exists(path("cut.bmp.bak")));
+  }
 }
 
 TEST_F(Stampo, MissingReportEndsTheRun) {

@@ -24,12 +24,22 @@ class Faults : public Stampo {
   // Shell text that runs the program where permission bits hold: as is
   // for an ordinary user, through setpriv as "nobody" for root. Empty
   // with `why` set where neither can be had.
-  bool unprivileged(std::string& prefix, std::string& why) const {
+  bool unprivileged(std::string& prefix, std::string& why) {
     if (windows()) return why = "Wine will not run in a prefix another user owns", false;
     if (::geteuid() != 0) return prefix.clear(), true;
     if (std::system("setpriv --version >/dev/null 2>&1") != 0)
       return why = "running as root and setpriv is missing", false;
     prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The build folder may lie where only root can enter (under /root):
+    // run a copy of the program from a folder that nobody can reach.
+    copy_ = fs::temp_directory_path() / ("stampo-nobody-" + std::to_string(::getpid()));
+    const fs::path& copy = copy_;
+    fs::create_directories(copy);
+    fs::permissions(copy, fs::perms(0755));
+    fs::copy_file(STAMPO_EXE, copy / "stampo", fs::copy_options::overwrite_existing);
+    const std::size_t at = program_.find(STAMPO_EXE);
+    if (at != std::string::npos)
+      program_.replace(at, std::string(STAMPO_EXE).size(), (copy / "stampo").string());
     return true;
   }
 
@@ -39,7 +49,13 @@ class Faults : public Stampo {
     EXPECT_EQ(r.err.rfind(err, 0), 0u) << r.err;
   }
 
+  void TearDown() override {
+    if (!copy_.empty()) fs::remove_all(copy_);
+    Stampo::TearDown();
+  }
+
   Bytes picture_;
+  fs::path copy_;  // the program's copy that "nobody" runs
 };
 
 #define REQUIRE_UNPRIVILEGED(prefix) \

@@ -69,23 +69,30 @@ BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header)
 
 std::size_t bmprowbytes(const BmpHeader& header) { return rowbytes(header.width); }
 
-const std::uint8_t* bmprow(const std::uint8_t* data, const BmpHeader& header, int y) {
+std::size_t bmprowat(const BmpHeader& header, int y) {
   // Bottom-up: the file's last row is the picture's row 0.
-  return data + kBmpHeaderSize + rowbytes(header.width) * std::size_t(header.height - 1 - y);
+  return kBmpHeaderSize + rowbytes(header.width) * std::size_t(header.height - 1 - y);
+}
+
+void bmpreadrows(const std::uint8_t* data, const BmpHeader& header, int y0, int y1,
+                 PlaneCanvas& canvas) {
+  const std::uint8_t* rows[kOutputRows];
+  for (int y = y0; y <= y1; ++y) rows[y - y0] = data + bmprowat(header, y);
+  rowstocanvas(rows, y1 - y0 + 1, header.width + 1, y0, canvas);
+}
+
+void bmpwriterows(const PlaneCanvas& canvas, const BmpHeader& header, int y0, int y1,
+                  std::uint8_t* data) {
+  std::uint8_t* rows[kOutputRows];
+  for (int y = y0; y <= y1; ++y) rows[y - y0] = data + bmprowat(header, y);
+  canvastorows(canvas, y0, y1 - y0 + 1, header.width + 1, rows);
 }
 
 BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
                   PlaneCanvas& canvas) {
   const BmpError error = bmpcheck(data, size, header);
-  if (error != BmpError::kNone) return error;
-  const int h = header.height;
-  for (int y0 = 0; y0 < h; y0 += kBandRows) {
-    const int n = std::min(kBandRows, h - y0);
-    const std::uint8_t* rows[kBandRows];
-    for (int k = 0; k < n; ++k) rows[k] = bmprow(data, header, y0 + k);
-    rowstocanvas(rows, n, header.width + 1, y0, canvas);
-  }
-  return BmpError::kNone;
+  if (error == BmpError::kNone) bmpreadrows(data, header, 0, header.height - 1, canvas);
+  return error;
 }
 
 void bmpgrow(BmpHeader& header) {
@@ -94,21 +101,16 @@ void bmpgrow(BmpHeader& header) {
   wrle(b + kFileSizeAt, image + kBmpHeaderSize, 3);
   wrle(b + kImageSizeAt, image, 3);
   wrle(b + kHeightAt, kOutputRows, 2);
+  header.height = kOutputRows;
 }
 
 void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
                std::vector<std::uint8_t>& out) {
-  const int w = header.width;
-  const std::size_t row = rowbytes(w);
-  out.resize(kBmpHeaderSize + row * std::size_t(rows));
+  out.resize(kBmpHeaderSize + rowbytes(header.width) * std::size_t(rows));
   std::memcpy(out.data(), header.bytes.data(), kBmpHeaderSize);
-  std::uint8_t* pixels = out.data() + kBmpHeaderSize;
-  for (int y0 = 0; y0 < rows; y0 += kBandRows) {
-    const int n = std::min(kBandRows, rows - y0);
-    std::uint8_t* dst[kBandRows];
-    for (int k = 0; k < n; ++k) dst[k] = pixels + row * std::size_t(rows - 1 - (y0 + k));
-    canvastorows(canvas, y0, n, w + 1, dst);
-  }
+  BmpHeader shape = header;
+  shape.height = rows;
+  bmpwriterows(canvas, shape, 0, rows - 1, out.data());
 }
 
 BmpHeader bmpnewheader(int width, int height) {

@@ -68,8 +68,14 @@ BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header)
 // Bytes in one file row of a checked picture: W + 1 pixels of three bytes.
 std::size_t bmprowbytes(const BmpHeader& header);
 
-// Row y of a checked picture (row 0 at the top) in its file bytes.
-const std::uint8_t* bmprow(const std::uint8_t* data, const BmpHeader& header, int y);
+// Where row y of a checked picture (row 0 at the top) starts in its file.
+std::size_t bmprowat(const BmpHeader& header, int y);
+
+// Rows y0 to y1 of the picture's file bytes into the canvas, and back.
+void bmpreadrows(const std::uint8_t* data, const BmpHeader& header, int y0, int y1,
+                 PlaneCanvas& canvas);
+void bmpwriterows(const PlaneCanvas& canvas, const BmpHeader& header, int y0, int y1,
+                  std::uint8_t* data);
 
 // Checks the file as bmpcheck does and, when it can be stamped, fills the
 // header and rows 0 to H - 1 of columns 0 to W of the canvas. The rest of
@@ -78,7 +84,7 @@ BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
                   PlaneCanvas& canvas);
 
 // The header of the stamped picture: height 340, image size and file
-// size to match. Only the low bytes of those fields change.
+// size to match. Only the low bytes of those fields change in the bytes.
 void bmpgrow(BmpHeader& header);
 
 // The header bytes followed by `rows` rows of the canvas (row rows - 1

@@ -18,22 +18,40 @@ constexpr int kGraphRows = 295;  // rows 0 to 294 lie above the table's top line
 
 BmpError stamppicture(const std::uint8_t* data, std::size_t size, const ScanSummary& summary,
                       PlaneCanvas& canvas, std::vector<std::uint8_t>& out) {
-  DigitFont font;
-  mkfont(font);
   BmpHeader header;
-  const BmpError error = bmpparse(data, size, header, canvas);
+  const BmpError error = bmpcheck(data, size, header);
   if (error != BmpError::kNone) {
     out.clear();
     return error;
   }
+  BmpHeader stamped = header;
+  bmpgrow(stamped);
+  const std::size_t row = bmprowbytes(header);
+  out.resize(kBmpHeaderSize + row * kOutputRows);
+  std::memcpy(out.data(), stamped.bytes.data(), kBmpHeaderSize);
 
-  // The white strip, from row 300 or from the foot of a shorter graph.
-  canvas.fill(0, header.width, std::min(header.height, kStripTop), kOutputRows - 1, 255);
+  // The graph rows above the table go through as they are. Bottom-up, rows
+  // 0 to k - 1 are the last k rows of either file, in one run.
+  const int h = header.height;
+  const int kept = std::min(h, kGraphRows);
+  std::memcpy(out.data() + bmprowat(stamped, kept - 1), data + bmprowat(header, kept - 1),
+              row * std::size_t(kept));
+  if (h < kGraphRows)  // a short graph: white down to the table
+    std::memset(out.data() + bmprowat(stamped, kGraphRows - 1), 255,
+                row * std::size_t(kGraphRows - h));
+
+  // The band, rows 295 to 339, is drawn on the canvas: the graph's last
+  // rows where it has them, then the white strip from row 300 or from the
+  // foot of a shorter graph.
+  const int graphend = std::min(h, kStripTop);
+  if (graphend > kGraphRows) bmpreadrows(data, header, kGraphRows, graphend - 1, canvas);
+  canvas.fill(0, header.width, std::max(graphend, kGraphRows), kOutputRows - 1, 255);
+  DigitFont font;
+  mkfont(font);
   drawgrid(canvas);
   putlabels(canvas, summary.mode);
   drawfigures(canvas, font, summary);
-  bmpgrow(header);
-  bmpencode(header, canvas, kOutputRows, out);
+  bmpwriterows(canvas, stamped, kGraphRows, kOutputRows - 1, out.data());
   return BmpError::kNone;
 }
 
@@ -45,7 +63,7 @@ bool isstampof(const std::uint8_t* stamped, std::size_t stampedsize, const std::
     return false;
   const std::size_t row = bmprowbytes(s);
   for (int y = 0; y < std::min(o.height, kGraphRows); ++y)
-    if (std::memcmp(bmprow(stamped, s, y), bmprow(original, o, y), row) != 0) return false;
+    if (std::memcmp(stamped + bmprowat(s, y), original + bmprowat(o, y), row) != 0) return false;
   return true;
 }
 

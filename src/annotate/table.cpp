@@ -1,5 +1,7 @@
 #include "table.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace stampo {
@@ -36,9 +38,30 @@ void putdigit(PlaneCanvas& canvas, const DigitFont& font, int digit, int x) {
 // A digit held in a double: its glyph index, or -1 where it names no glyph.
 int glyphof(double d) { return d >= 0 && d <= 9 ? int(d) : -1; }
 
+// The average as a decimal: the shortest one that reads back as the same
+// float, so the figure the report gave ("0.29") is drawn as given rather
+// than as its binary neighbour (0.28999999). Decimals beyond the second
+// are cut, never rounded: 3.138 draws 3.13.
+void drawdecimal(PlaneCanvas& canvas, const DigitFont& font, float average) {
+  char text[64];  // the longest fixed text of a float below 10000 is 50 bytes
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, std::fabs(average), std::chars_format::fixed);
+  const char* point = std::find(text, r.ptr, '.');
+  const int whole = int(point - text);  // 1 to 4 integer digits
+  const int n = whole + 3;              // characters: digits, point, two decimals
+  int x = kAverageCentre - (kPitch * n - kPitch) / 2;
+  for (const char* c = text; c != point; ++c, x += kPitch) putdigit(canvas, font, *c - '0', x);
+  putglyph(canvas, font, DigitFont::kPoint, x, kFigureTop, kPointWidth);
+  x += kPointAdvance;
+  for (int k = 1; k <= 2; ++k, x += kPitch)
+    putdigit(canvas, font, point + k < r.ptr ? point[k] - '0' : 0, x);
+}
+
 void drawaverage(PlaneCanvas& canvas, const DigitFont& font, float average) {
-  // The float widened to double: times 10 and times 100 are then exact,
-  // so the decimals are cut from the value itself, never rounded up.
+  if (average >= 0 && average < 10000) return drawdecimal(canvas, font, average);
+  // Averages the cell was not made for (negative, 10000 or more, not a
+  // finite number) are drawn from the binary value, digit by digit; a
+  // digit without a glyph shows as a white box.
   const double a = average;
   const int n = a >= 1000 ? 7 : a >= 100 ? 6 : a >= 10 ? 5 : 4;  // characters
   int x = kAverageCentre - (kPitch * n - kPitch) / 2;
@@ -53,6 +76,8 @@ void drawaverage(PlaneCanvas& canvas, const DigitFont& font, float average) {
   place(std::fmod(whole, 10));
   putglyph(canvas, font, DigitFont::kPoint, x, kFigureTop, kPointWidth);
   x += kPointAdvance;
+  // Times 10 and times 100 are exact in double, so these decimals are cut
+  // from the value itself.
   place(std::fmod(std::trunc(a * 10), 10));
   place(std::fmod(std::trunc(a * 100), 10));
 }
@@ -79,7 +104,11 @@ void drawinteger(PlaneCanvas& canvas, const DigitFont& font, const IntCell& cell
 }  // namespace
 
 void drawgrid(PlaneCanvas& canvas) {
-  for (int y : kGridRows) canvas.fill(kGridLeft, kGridRight, y, y, kGridGrey);
+  // Column by column, all five lines at once: a column's band samples lie
+  // together, where a line across the columns touches a new place in
+  // memory at every pixel.
+  for (int x = kGridLeft; x <= kGridRight; ++x)
+    for (int y : kGridRows) canvas.set(x, y, kGridGrey);
   for (int x : kGridColumns) canvas.fill(x, x, kGridTop, kGridBottom, kGridGrey);
 }
 

@@ -2,7 +2,7 @@
 // The statistics table under the graph: a grey grid of four cells and,
 // in each cell's lower row, one figure set in the DigitFont and centred.
 //
-//   cell 1 (columns 32-131)   average, two decimals, truncated
+//   cell 1 (columns 32-131)   average, two decimals of its shortest decimal, cut
 //   cell 2 (columns 133-232)  maximum
 //   cell 3 (columns 234-333)  total
 //   cell 4 (columns 336-435)  POF

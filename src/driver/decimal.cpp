@@ -1,10 +1,10 @@
 #include "decimal.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <vector>
 
 namespace stampo {
 namespace {
@@ -20,17 +20,6 @@ std::size_t skipblanks(const std::string& s, std::size_t i) {
 std::size_t skipdigits(const std::string& s, std::size_t i) {
   while (i < s.size() && isdigit(s[i])) ++i;
   return i;
-}
-
-// Decimal digits of a non-negative integer held as base-10^9 limbs,
-// least significant first.
-std::string limbstext(const std::vector<std::uint32_t>& limbs) {
-  std::string text = std::to_string(limbs.back());
-  for (std::size_t i = limbs.size() - 1; i-- > 0;) {
-    const std::string part = std::to_string(limbs[i]);
-    text.append(9 - part.size(), '0').append(part);
-  }
-  return text;
 }
 
 }  // namespace
@@ -88,45 +77,12 @@ std::string fixed2(double value) {
   const std::string sign = std::signbit(value) ? "-" : "";
   if (std::isnan(value)) return sign + "nan";
   if (std::isinf(value)) return sign + "inf";
-
-  // value = mantissa * 2^exponent exactly, with a 53-bit mantissa; then
-  // value * 100 = mantissa * 100 * 2^exponent, where mantissa * 100 < 2^60.
-  int exponent = 0;
-  const double fraction = std::frexp(std::fabs(value), &exponent);
-  const std::uint64_t scaled = std::uint64_t(std::ldexp(fraction, 53)) * 100;
-  exponent -= 53;
-
-  std::vector<std::uint32_t> limbs;  // value * 100, rounded to an integer
-  if (exponent >= 0) {
-    for (std::uint64_t v = scaled; v != 0; v /= 1000000000)
-      limbs.push_back(std::uint32_t(v % 1000000000));
-    for (int k = 0; k < exponent; ++k) {
-      std::uint32_t carry = 0;
-      for (std::uint32_t& limb : limbs) {
-        const std::uint32_t doubled = limb * 2 + carry;
-        carry = doubled >= 1000000000 ? 1 : 0;
-        limb = doubled - carry * 1000000000;
-      }
-      if (carry != 0) limbs.push_back(carry);
-    }
-  } else {
-    const int shift = -exponent;
-    std::uint64_t whole = 0;
-    if (shift < 64) {
-      whole = scaled >> shift;
-      const std::uint64_t rest = scaled & ((std::uint64_t(1) << shift) - 1);
-      const std::uint64_t half = std::uint64_t(1) << (shift - 1);
-      if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
-    }  // else value * 100 < 2^60 / 2^64 rounds to 0
-    for (std::uint64_t v = whole; v != 0; v /= 1000000000)
-      limbs.push_back(std::uint32_t(v % 1000000000));
-  }
-  if (limbs.empty()) limbs.push_back(0);
-
-  std::string digits = limbstext(limbs);
-  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
-  digits.insert(digits.size() - 2, 1, '.');
-  return sign + digits;
+  // Exact: the binary value rounded to two decimals, ties to even, as the
+  // C standard asks of printf, and the same on every platform.
+  char text[320];  // the largest double has 309 integer digits
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  return std::string(text, r.ptr);
 }
 
 }  // namespace stampo

@@ -89,8 +89,9 @@ ReportScan scanreport(ReportLines& lines) {
       case kMaximumLine: s.maximum = textint(valuetext(line, length)); break;
       case kTotalLine: s.total = textint(valuetext(line, length)); break;
       case kPofLine: s.pof = textint(valuetext(line, length)); break;
-      default: break;  // lines 4 to 9 carry nothing we need
+      default: continue;  // lines 4 to 9 carry nothing we need
     }
+    ++scan.figures;
   }
   scan.status = ReportScan::kComplete;
   return scan;

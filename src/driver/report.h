@@ -52,7 +52,8 @@ struct ReportScan {
     kComplete,
   };
   Status status = kNoMarker;
-  ScanSummary summary;  // mode set from kTruncated on, figures when complete
+  ScanSummary summary;  // mode set from kTruncated on, figures as read
+  int figures = 0;      // figures read, in report order: average, maximum, total, POF
 };
 
 ReportScan scanreport(ReportLines& lines);

@@ -54,11 +54,13 @@ std::string picturepath(const std::string& report) {
   return at == std::string::npos ? report : report.substr(0, at) + ".bmp";
 }
 
-std::string figuretext(const ScanSummary& s) {
-  std::string text = "avarage : " + fixed2(s.average) + "      ";
-  text += "maximum : " + std::to_string(s.maximum) + "\n";
-  text += "total   : " + std::to_string(s.total) + "    ";
-  text += "POF     : " + std::to_string(s.pof) + "\n";
+// The figures read so far, two to a line, as the console shows them.
+std::string figuretext(const ScanSummary& s, int figures) {
+  std::string text;
+  if (figures >= 1) text += "avarage : " + fixed2(s.average) + "      ";
+  if (figures >= 2) text += "maximum : " + std::to_string(s.maximum) + "\n";
+  if (figures >= 3) text += "total   : " + std::to_string(s.total) + "    ";
+  if (figures >= 4) text += "POF     : " + std::to_string(s.pof) + "\n";
   return text;
 }
 
@@ -86,7 +88,13 @@ int run(int argc, char** argv) {
       text += kNoMarker;
     } else {
       text += "Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n";
-      text += scan.status == ReportScan::kComplete ? figuretext(scan.summary) + "\n" : kTruncated;
+      text += figuretext(scan.summary, scan.figures);
+      if (scan.status == ReportScan::kComplete) {
+        text += "\n";
+      } else {  // the message starts a line of its own
+        if (text.back() != '\n') text += "\n";
+        text += kTruncated;
+      }
     }
     if (!say(text)) return fail("fwrite", "standard output");
     if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work))

@@ -81,7 +81,7 @@ class Stampo : public ::testing::Test {
   // Runs the program in the test's folder with these arguments; `prefix`
   // is shell text put before the command (limits, a user switch).
   Result run(const std::vector<std::string>& args, const std::string& prefix = "") const {
-    std::string command = "cd " + quote(dir_.string()) + " && " + prefix + program();
+    std::string command = "cd " + quote(dir_.string()) + " && " + prefix + program_;
     for (const std::string& a : args) command += " " + quote(a);
     command += " >stdout.txt 2>stderr.txt </dev/null";
     const int raw = std::system(command.c_str());
@@ -101,6 +101,7 @@ class Stampo : public ::testing::Test {
   }
 
   fs::path dir_;
+  std::string program_ = program();  // the command that run() starts
 };
 
 inline std::string summary(const std::string& bmpname, const std::string& mode,
