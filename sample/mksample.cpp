@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -136,14 +137,17 @@ int main(int argc, char** argv) {
       "<img src=\"disc.bmp\">\n</body>\n</html>\n";
 
   const auto* text = reinterpret_cast<const std::uint8_t*>(html.data());
-  const std::string html_path = dir + "/disc.html", bmp_path = dir + "/disc.bmp";
-  if (const stampo::IoError e = stampo::writewhole(html_path, text, html.size())) {
-    stampo::sayioerror(e, html_path);
-    return 1;
-  }
-  if (const stampo::IoError e = stampo::writewhole(bmp_path, bmp.data(), bmp.size())) {
-    stampo::sayioerror(e, bmp_path);
-    return 1;
+  const struct {
+    std::string path;
+    const std::uint8_t* data;
+    std::size_t size;
+  } files[] = {{dir + "/disc.html", text, html.size()},
+               {dir + "/disc.bmp", bmp.data(), bmp.size()}};
+  for (const auto& f : files) {
+    if (const stampo::IoError e = stampo::writewhole(f.path, f.data, f.size)) {
+      std::fprintf(stderr, "%s: %s: %s\n", e.call, f.path.c_str(), std::strerror(e.code));
+      return 1;
+    }
   }
   return 0;
 }

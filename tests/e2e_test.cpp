@@ -239,16 +239,67 @@ TEST_F(Stampo, FiguresOutsideTheLayoutStillStamp) {
   expectstamped(readfile(path("odd.bmp")), in, kW, kH);
 }
 
-TEST_F(Stampo, NonAsciiNamesWork) {
-  const std::string name = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF";  // UTF-8
-  const Bytes in = scan(name, piereport("1", "1", "1", "1"));
-  const Result r = run({name + ".html"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  // The name is echoed as it arrived in argv, in the system's encoding.
-  EXPECT_EQ(r.out.rfind("bmp data : ", 0), 0u);
-  EXPECT_NE(r.out.find(".bmp\nScanned mode : PIE Sum8\n"), std::string::npos);
-  EXPECT_EQ(readfile(path(name + ".bmp.bak")), in);
-  EXPECT_EQ(readfile(path(name + ".bmp")).size(), 477414u);
+// Names in any script, outside the system's code page too. The files
+// come out as the native build stamps the same bytes.
+const std::string kNames[] = {
+    "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF",          // Japanese
+    "r\xC3\xA4ksm\xC3\xB6rg\xC3\xA5s_\xED\x95\x9C\xEA\xB8\x80",  // Swedish, Korean
+    "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC \xE2\x9C\x93",  // Greek
+};
+
+TEST_F(Stampo, NamesInAnyScriptWork) {
+  fs::create_directory(path("native"));
+  const Bytes in = scan("native/disc", piereport("1.5", "2", "3", "4"));
+  ASSERT_EQ(std::system(("cd " + quote(path("native")) + " && " + quote(STAMPO_EXE) +
+                         " disc.html >/dev/null")
+                            .c_str()),
+            0);
+  const Bytes stamped = readfile(path("native/disc.bmp"));
+  for (const std::string& name : kNames) {
+    scan(name, piereport("1.5", "2", "3", "4"));
+    const Result r = run({name + ".html"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.out.rfind("bmp data : ", 0), 0u);
+    EXPECT_NE(r.out.find(".bmp\nScanned mode : PIE Sum8\n"), std::string::npos);
+    EXPECT_EQ(readfile(path(name + ".bmp.bak")), in) << name;
+    EXPECT_EQ(readfile(path(name + ".bmp")), stamped) << name;
+  }
+}
+
+// Started from Explorer, Stampo.exe gets a console of its own, which
+// closes when it ends: it shows names as given and waits for Enter. Under
+// Wine a program started in a pseudo-terminal gets such a console.
+TEST_F(Stampo, OwnConsoleShowsAnyNameAndWaitsForEnter) {
+  if (!windows()) GTEST_SKIP() << "a Windows console";
+  if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  const std::string& name = kNames[2];
+  scan(name, piereport("1", "1", "1", "1"));
+  // Enter is pressed every half second until the program ends: a console
+  // drops what was typed before it was ready.
+  const std::string command = "cd " + quote(dir_.string()) +
+                              " && (while sleep 0.5; do printf '\\r'; done) | timeout 120 "
+                              "script -qec " +
+                              quote(program_ + " " + quote(name + ".html") + " missing.html") +
+                              " /dev/null >pty.txt";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);  // the missing report's status
+  const std::string out = text(readfile(path("pty.txt")));
+  EXPECT_NE(out.find("bmp data : " + name + ".bmp"), std::string::npos) << out;
+  EXPECT_NE(out.find("fopen: missing.html: "), std::string::npos) << out;
+  EXPECT_NE(out.find("Enter\xE3\x82\xAD\xE3\x83\xBC\xE3\x82\x92\xE6\x8A\xBC\xE3\x81\x99\xE3\x81\xA8"
+                     "\xE9\x96\x89\xE3\x81\x98\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Press Enter to close."), std::string::npos) << out;
+}
+
+TEST_F(Stampo, HelpAndVersion) {
+  const Result help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, kUsage);
+  const Result version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("Stampo ", 0), 0u);
 }
 
 // A picture the program cannot stamp exactly is refused before anything

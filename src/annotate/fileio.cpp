@@ -4,16 +4,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include "widepath.h"
+
 namespace stampo {
 
 IoError ioerror(const char* call) { return IoError{call, errno}; }
 
-void sayioerror(const IoError& e, const std::string& path) {
-  std::fprintf(stderr, "%s: %s: %s\n", e.call, path.c_str(), std::strerror(e.code));
-}
-
 FilePtr openfile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  const std::wstring wide = systempath(path);
+  return FilePtr(_wfopen(wide.c_str(), mode[0] == 'r' ? L"rb" : L"wb"));
+#else
   return FilePtr(std::fopen(path.c_str(), mode));
+#endif
 }
 
 bool closefile(FilePtr& f) { return std::fclose(f.release()) == 0; }

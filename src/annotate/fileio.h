@@ -22,15 +22,13 @@ struct IoError {
 // The failure of `call`, with the errno it left.
 IoError ioerror(const char* call);
 
-// "fopen: disc.bmp: No such file or directory", on standard error.
-void sayioerror(const IoError& e, const std::string& path);
-
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens in binary mode; mode is "rb" or "wb".
+// Opens in binary mode; mode is "rb" or "wb". On Windows the path is
+// UTF-8, opened through the wide-character calls.
 FilePtr openfile(const std::string& path, const char* mode);
 
 // Closes the file and reports whether the close (with its final flush)

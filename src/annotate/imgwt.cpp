@@ -12,8 +12,9 @@
 namespace stampo {
 namespace {
 
-bool failed(const IoError& e, const std::string& path) {
-  sayioerror(e, path);
+bool failed(StampFailure& failure, const IoError& e, const std::string& file) {
+  failure.io = e;
+  failure.file = file;
   return false;
 }
 
@@ -31,42 +32,39 @@ bool keepsbackup(const std::vector<std::uint8_t>& picture, const std::string& ba
 
 }  // namespace
 
-bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work) {
+bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
+           StampFailure& failure) {
+  failure = StampFailure();
   FilePtr picture = openfile(path, "rb");
-  if (!picture) return failed(ioerror("fopen"), path);
+  if (!picture) return failed(failure, ioerror("fopen"), path);
   // Held until this picture is done: another copy of the program started
   // on the same reports waits here, so it neither reads a half-written
   // picture nor backs up one that this copy is stamping.
-  if (!lockfile(picture.get())) return failed(ioerror("flock"), path);
+  if (!lockfile(picture.get())) return failed(failure, ioerror("flock"), path);
   std::vector<std::uint8_t>& input = work.input;
-  if (const IoError e = readall(picture.get(), input, kMaxPictureFile)) return failed(e, path);
+  if (const IoError e = readall(picture.get(), input, kMaxPictureFile))
+    return failed(failure, e, path);
 
   // Stamp in memory first: the picture is only opened for writing once
   // everything that can be checked has been.
   std::vector<std::uint8_t>& output = work.output;
-  const BmpError error = stamppicture(input.data(), input.size(), summary, work.canvas, output);
-  if (error != BmpError::kNone) {
-    std::fputs(bmpmessage(error), stdout);
-    return false;
-  }
+  failure.refused = stamppicture(input.data(), input.size(), summary, work.canvas, output);
+  if (failure.refused != BmpError::kNone) return false;
 
   // The backup is the input file exactly, trailing bytes and all, and is
   // on the disk before the picture is touched.
   const std::string backup = path + ".bak";
   if (!keepsbackup(input, backup, work.backup)) {
     if (const IoError e = replacedurably(backup, input.data(), input.size()))
-      return failed(e, backup);
+      return failed(failure, e, backup);
   }
 
   if (const IoError e = writewhole(path, output.data(), output.size())) {
-    sayioerror(e, path);
     // Put the original back rather than leave a half-written picture.
-    if (writewhole(path, input.data(), input.size()))
-      std::fprintf(stderr, "%s is damaged; its original is in %s: copy that file back over it.\n",
-                   path.c_str(), backup.c_str());
-    return false;
+    failure.damaged = bool(writewhole(path, input.data(), input.size()));
+    return failed(failure, e, path);
   }
-  if (!closefile(picture)) return failed(ioerror("fclose"), path);
+  if (!closefile(picture)) return failed(failure, ioerror("fclose"), path);
   return true;
 }
 

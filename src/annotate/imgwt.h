@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "bmp.h"
 #include "canvas.h"
+#include "fileio.h"
 #include "summary.h"
 
 namespace stampo {
@@ -20,6 +22,14 @@ struct Workspace {
   PlaneCanvas canvas;
 };
 
+// Why a picture was not stamped.
+struct StampFailure {
+  BmpError refused = BmpError::kNone;  // the picture cannot be stamped, or else
+  IoError io;                          // a file operation failed
+  std::string file;                    // on this file (the picture or its backup)
+  bool damaged = false;                // and the picture's original could not be put back
+};
+
 // Reads the picture at `path`, keeps its original as `path` + ".bak", and
 // rewrites the picture 340 rows high with the statistics band at its foot.
 //
@@ -29,11 +39,11 @@ struct Workspace {
 // backup still holds the picture it was stamped from, keeps that backup.
 // Other copies of the program wait while this one works on the picture.
 // A picture whose rewrite fails gets its original bytes back where the
-// disk allows, and is otherwise reported as damaged.
+// disk allows, and is otherwise left damaged, with its original in the
+// backup.
 //
-// On any failure it prints the reason (a refused picture on standard
-// output, a failed file operation with the file's path on standard error)
-// and returns false.
-bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work);
+// Returns false with `failure` filled when the picture was not stamped.
+bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
+           StampFailure& failure);
 
 }  // namespace stampo

@@ -8,6 +8,8 @@
 #include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include "widepath.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,7 +51,8 @@ OsFile::~OsFile() {
 }
 
 bool OsFile::createnew(const std::string& path) {
-  fd_ = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  fd_ = _wopen(systempath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+               _S_IREAD | _S_IWRITE);
   return fd_ >= 0;
 }
 
@@ -77,14 +80,15 @@ bool OsFile::close() {
 }
 
 bool replacefile(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+  return MoveFileExW(systempath(from).c_str(), systempath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? true
              : win32failed();
 }
 
 bool syncfolder(const std::string&) { return true; }
 
-bool removefile(const std::string& path) { return _unlink(path.c_str()) == 0; }
+bool removefile(const std::string& path) { return _wunlink(systempath(path).c_str()) == 0; }
 
 bool lockfile(std::FILE* f) {
   // One byte far beyond any data: the lock then never stands in the way

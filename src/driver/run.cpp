@@ -2,49 +2,64 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "console.h"
 #include "decimal.h"
 #include "fileio.h"
 #include "imgwt.h"
+#include "messages.h"
 #include "report.h"
 
 namespace stampo {
 namespace {
 
-// The Japanese texts are Shift_JIS bytes, as a Japanese Windows console
-// shows them.
-// "使い方 : プログラム本体にhtmlファイルをドロップしてください。"
-constexpr char kUsageJa[] =
-    "\x8E\x67\x82\xA2\x95\xFB : \x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80\x96\x7B\x91\xCC\x82\xC9"
-    "html\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xB5\x82\xC4"
-    "\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42\n";
-constexpr char kUsageEn[] = "Usage : drop html files to Stampo.exe\n";
-// "Plextools Professionalで出力されてないです。" (not written by Plextools
-// Professional)
-constexpr char kNoMarker[] =
-    "Plextools Professional\x82\xC5\x8F\x6F\x97\xCD\x82\xB3\x82\xEA\x82\xC4\x82\xC8\x82\xA2\x82\xC5"
-    "\x82\xB7\x81\x42\n";
-constexpr char kTruncated[] = "report ends before its figures.\n";
-
 const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
 
-// The console text of one report goes out in one write, and is flushed
-// before anything can be said on standard error.
-bool say(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-         std::fflush(stdout) == 0;
+void printusage() { ConsoleText().text(kUsageJa).text(kUsageEn).write(stdout); }
+
+[[noreturn]] void usage() {
+  printusage();
+  std::exit(finish(EXIT_FAILURE));
 }
 
-int fail(const char* call, const std::string& path) {
-  sayioerror(ioerror(call), path);
+bool ishelp(const std::string& arg) {
+#ifdef _WIN32
+  if (arg == "/?") return true;
+#endif
+  return arg == "--help" || arg == "-h";
+}
+
+// "fopen: D:/scans/disc.html: No such file or directory" on standard error.
+int fail(const IoError& e, const std::string& file) {
+  ConsoleText()
+      .text(e.call)
+      .text(": ")
+      .path(file)
+      .text(": ")
+      .text(std::strerror(e.code))
+      .text("\n")
+      .write(stderr);
   return EXIT_FAILURE;
 }
 
-[[noreturn]] void usage() {
-  std::fputs(kUsageJa, stdout);
-  std::fputs(kUsageEn, stdout);
-  std::exit(EXIT_FAILURE);
+int fail(const char* call, const std::string& file) { return fail(ioerror(call), file); }
+
+int fail(const StampFailure& failure, const std::string& picture) {
+  if (failure.refused != BmpError::kNone) {
+    ConsoleText().text(bmpmessage(failure.refused)).write(stdout);
+    return EXIT_FAILURE;
+  }
+  fail(failure.io, failure.file);
+  if (failure.damaged)
+    ConsoleText()
+        .path(picture)
+        .text(" is damaged; its original is in ")
+        .path(picture + ".bak")
+        .text(": copy that file back over it.\n")
+        .write(stderr);
+  return EXIT_FAILURE;
 }
 
 // "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" becomes
@@ -68,37 +83,50 @@ std::string figuretext(const ScanSummary& s, int figures) {
 
 int run(int argc, char** argv) {
   if (argc < 2) usage();
+  if (argc == 2 && ishelp(argv[1])) {
+    printusage();
+    return EXIT_SUCCESS;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    ConsoleText().text("Stampo " STAMPO_VERSION "\n").write(stdout);
+    return EXIT_SUCCESS;
+  }
   Workspace work;
+  StampFailure failure;
   for (int i = 1; i < argc; ++i) {
     const std::string report = argv[i];
     FilePtr file = openfile(report, "rb");
     if (!file) return fail("fopen", report);
     const std::string picture = picturepath(report);
-    std::string text = "bmp data : " + picture + "\n";
+    // One report's text goes out in one piece, flushed before anything
+    // can be said on standard error.
+    ConsoleText text;
+    text.text("bmp data : ").path(picture).text("\n");
 
     ReportLines lines(file.get());
     const ReportScan scan = scanreport(lines);
     if (lines.failed()) {
-      say(text);
-      return fail("fread", report);
+      const IoError e = ioerror("fread");
+      text.write(stdout);
+      return fail(e, report);
     }
     if (!closefile(file)) return fail("fclose", report);
 
     if (scan.status == ReportScan::kNoMarker) {
-      text += kNoMarker;
+      text.text(kNoMarker);
     } else {
-      text += "Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n";
-      text += figuretext(scan.summary, scan.figures);
+      text.text("Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n");
+      text.text(figuretext(scan.summary, scan.figures));
       if (scan.status == ReportScan::kComplete) {
-        text += "\n";
+        text.text("\n");
       } else {  // the message starts a line of its own
-        if (text.back() != '\n') text += "\n";
-        text += kTruncated;
+        if (!text.atlinestart()) text.text("\n");
+        text.text(kTruncated);
       }
     }
-    if (!say(text)) return fail("fwrite", "standard output");
-    if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work))
-      return EXIT_FAILURE;
+    if (!text.write(stdout)) return fail("fwrite", "standard output");
+    if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work, failure))
+      return fail(failure, picture);
   }
   return EXIT_SUCCESS;
 }
