@@ -44,40 +44,19 @@ bool win32failed() {
   return false;
 }
 
+int opennew(const std::string& path) {
+  return _wopen(systempath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                _S_IREAD | _S_IWRITE);
+}
+
+long writesome(int fd, const std::uint8_t* data, std::size_t size) {
+  return _write(fd, data, size > (1u << 30) ? 1u << 30 : unsigned(size));
+}
+
+int syncfd(int fd) { return _commit(fd); }
+int closefd(int fd) { return _close(fd); }
+
 }  // namespace
-
-OsFile::~OsFile() {
-  if (fd_ >= 0) _close(fd_);
-}
-
-bool OsFile::createnew(const std::string& path) {
-  fd_ = _wopen(systempath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-               _S_IREAD | _S_IWRITE);
-  return fd_ >= 0;
-}
-
-bool OsFile::write(const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const unsigned chunk = size > (1u << 30) ? 1u << 30 : unsigned(size);
-    const int n = _write(fd_, data, chunk);
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
-
-bool OsFile::sync() { return _commit(fd_) == 0; }
-
-bool OsFile::close() {
-  if (fd_ < 0) return true;
-  const int fd = fd_;
-  fd_ = -1;
-  return _close(fd) == 0;
-}
 
 bool replacefile(const std::string& from, const std::string& to) {
   return MoveFileExW(systempath(from).c_str(), systempath(to).c_str(),
@@ -108,37 +87,23 @@ unsigned long processid() { return GetCurrentProcessId(); }
 
 #else
 
-OsFile::~OsFile() {
-  if (fd_ >= 0) ::close(fd_);
+namespace {
+
+int opennew(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-bool OsFile::createnew(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  return fd_ >= 0;
+long writesome(int fd, const std::uint8_t* data, std::size_t size) {
+  long n;
+  do n = long(::write(fd, data, size));
+  while (n < 0 && errno == EINTR);
+  return n;
 }
 
-bool OsFile::write(const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
+int syncfd(int fd) { return ::fsync(fd); }
+int closefd(int fd) { return ::close(fd); }
 
-bool OsFile::sync() { return ::fsync(fd_) == 0; }
-
-bool OsFile::close() {
-  if (fd_ < 0) return true;
-  const int fd = fd_;
-  fd_ = -1;
-  return ::close(fd) == 0;
-}
+}  // namespace
 
 bool replacefile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
@@ -174,5 +139,36 @@ bool lockfile(std::FILE* f) {
 unsigned long processid() { return static_cast<unsigned long>(::getpid()); }
 
 #endif
+
+OsFile::~OsFile() {
+  if (fd_ >= 0) closefd(fd_);
+}
+
+bool OsFile::createnew(const std::string& path) {
+  fd_ = opennew(path);
+  return fd_ >= 0;
+}
+
+bool OsFile::write(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const long n = writesome(fd_, data, size);
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool OsFile::sync() { return syncfd(fd_) == 0; }
+
+bool OsFile::close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  return closefd(fd) == 0;
+}
 
 }  // namespace stampo
