@@ -79,9 +79,13 @@ std::u16string toutf16(const std::string& utf8) {
 }
 
 #ifdef _WIN32
-std::wstring systempath(const std::string& utf8) {
+std::wstring towide(const std::string& utf8) {
   const std::u16string u = toutf16(utf8);
-  const std::wstring given(u.begin(), u.end());
+  return std::wstring(u.begin(), u.end());
+}
+
+std::wstring systempath(const std::string& utf8) {
+  const std::wstring given = towide(utf8);
   if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) return given;
   // A relative name is as long as the folder it lies in makes it.
   const DWORD need = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);

@@ -16,6 +16,9 @@ std::string toutf8(const std::u16string& wide);
 std::u16string toutf16(const std::string& utf8);
 
 #ifdef _WIN32
+// UTF-8 to the wchar_t text of the Windows calls (UTF-16 there).
+std::wstring towide(const std::string& utf8);
+
 // The name to hand to a wide-character Windows call: as given while it is
 // short enough for the classic limit (MAX_PATH), else its full path in
 // the \\?\ form (\\?\UNC\ for a network path), which has no such limit.

@@ -44,15 +44,10 @@ std::wstring widen(UINT codepage, const std::string& bytes) {
   return wide;
 }
 
-std::wstring widepath(const std::string& utf8) {
-  const std::u16string u = toutf16(utf8);
-  return std::wstring(u.begin(), u.end());
-}
-
 // A path as the ANSI code page spells it, as a program with an ANSI
 // command line would have received it.
-std::string ansipath(const std::string& utf8) {
-  const std::wstring wide = widepath(utf8);
+std::string systembytes(const std::string& utf8) {
+  const std::wstring wide = towide(utf8);
   if (wide.empty()) return std::string();
   const int n =
       WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
@@ -67,29 +62,20 @@ HANDLE consoleof(std::FILE* stream) {
   return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
 }
 
+bool writeconsole(HANDLE console, const std::wstring& wide) {
+  for (std::size_t at = 0; at < wide.size();) {
+    DWORD wrote = 0;
+    const DWORD chunk = DWORD(std::min<std::size_t>(wide.size() - at, 8192));
+    if (!WriteConsoleW(console, wide.data() + at, chunk, &wrote, nullptr) || wrote == 0)
+      return false;
+    at += wrote;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring fromsjis(const std::string& sjis) { return widen(932, sjis); }
-
-bool ConsoleText::write(std::FILE* stream) const {
-  if (const HANDLE console = consoleof(stream)) {
-    std::wstring wide;
-    for (const Piece& p : pieces_) wide += p.path ? widepath(p.bytes) : fromsjis(p.bytes);
-    if (std::fflush(stream) != 0) return false;
-    for (std::size_t at = 0; at < wide.size();) {
-      DWORD wrote = 0;
-      const DWORD chunk = DWORD(std::min<std::size_t>(wide.size() - at, 8192));
-      if (!WriteConsoleW(console, wide.data() + at, chunk, &wrote, nullptr) || wrote == 0)
-        return false;
-      at += wrote;
-    }
-    return true;
-  }
-  std::string bytes;
-  for (const Piece& p : pieces_) bytes += p.path ? ansipath(p.bytes) : p.bytes;
-  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-         std::fflush(stream) == 0;
-}
 
 int finish(int status) {
   DWORD ids[2];
@@ -111,15 +97,31 @@ int finish(int status) {
 
 #else
 
+namespace {
+
+// Paths are the bytes the system gave: they go out as they are.
+const std::string& systembytes(const std::string& path) { return path; }
+
+}  // namespace
+
+#endif
+
 bool ConsoleText::write(std::FILE* stream) const {
+#ifdef _WIN32
+  if (const HANDLE console = consoleof(stream)) {
+    std::wstring wide;
+    for (const Piece& p : pieces_) wide += p.path ? towide(p.bytes) : fromsjis(p.bytes);
+    return std::fflush(stream) == 0 && writeconsole(console, wide);
+  }
+#endif
   std::string bytes;
-  for (const Piece& p : pieces_) bytes += p.bytes;
+  for (const Piece& p : pieces_) bytes += p.path ? systembytes(p.bytes) : p.bytes;
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
          std::fflush(stream) == 0;
 }
 
+#ifndef _WIN32
 int finish(int status) { return status; }
-
 #endif
 
 }  // namespace stampo
