@@ -11,7 +11,6 @@
 
 #include "bmp.h"
 #include "canvas.h"
-#include "fileio.h"
 
 namespace {
 
@@ -144,8 +143,10 @@ int main(int argc, char** argv) {
   } files[] = {{dir + "/disc.html", text, html.size()},
                {dir + "/disc.bmp", bmp.data(), bmp.size()}};
   for (const auto& f : files) {
-    if (const stampo::IoError e = stampo::writewhole(f.path, f.data, f.size)) {
-      std::fprintf(stderr, "%s: %s: %s\n", e.call, f.path.c_str(), std::strerror(e.code));
+    std::FILE* out = std::fopen(f.path.c_str(), "wb");
+    const bool written = out != nullptr && std::fwrite(f.data, 1, f.size, out) == f.size;
+    if (out == nullptr || std::fclose(out) != 0 || !written) {
+      std::perror(f.path.c_str());
       return 1;
     }
   }

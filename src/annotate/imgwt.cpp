@@ -1,71 +1,77 @@
 #include "imgwt.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <vector>
-
-#include "durable.h"
-#include "fileio.h"
-#include "osfile.h"
+#include "file.h"
 #include "stamp.h"
 
 namespace stampo {
 namespace {
 
-bool failed(StampFailure& failure, const IoError& e, const std::string& file) {
-  failure.io = e;
-  failure.file = file;
-  return false;
+StampFailure failed(StampFailure::Kind kind, const FileError& e = FileError()) {
+  StampFailure failure;
+  failure.kind = kind;
+  failure.file = e;
+  return failure;
 }
 
-// Whether the backup beside a picture already holds the original of this
-// picture, which was stamped before: then a rerun must keep it.
-bool keepsbackup(const std::vector<std::uint8_t>& picture, const std::string& backup,
-                 std::vector<std::uint8_t>& buffer) {
+// The backup a picture of this height may have: none yet, one to keep, or
+// one that must not be replaced.
+enum class Backup { kWrite, kKeep, kForeign };
+
+Backup judgebackup(const std::vector<std::uint8_t>& picture, const std::string& backup,
+                   std::vector<std::uint8_t>& buffer, FileError& unreadable) {
   BmpHeader header;
+  // A picture of any other height is a new scan: its backup is replaced.
   if (bmpcheck(picture.data(), picture.size(), header) != BmpError::kNone ||
       header.height != kOutputRows)
-    return false;
-  if (readwhole(backup, buffer, kMaxPictureFile)) return false;  // none, or unreadable
-  return isstampof(picture.data(), picture.size(), buffer.data(), buffer.size());
+    return Backup::kWrite;
+  // Stamped before. Its backup, if it has one, must hold its original.
+  const FileError e = readfile(backup, buffer, kMaxPictureFile);
+  if (e.notfound()) return Backup::kWrite;
+  if (!e.ok()) {
+    unreadable = e;
+    return Backup::kForeign;
+  }
+  return isstampof(picture.data(), picture.size(), buffer.data(), buffer.size())
+             ? Backup::kKeep
+             : Backup::kForeign;
 }
 
 }  // namespace
 
-bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
-           StampFailure& failure) {
-  failure = StampFailure();
-  FilePtr picture = openfile(path, "rb");
-  if (!picture) return failed(failure, ioerror("fopen"), path);
+StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work) {
   // Held until this picture is done: another copy of the program started
-  // on the same reports waits here, so it neither reads a half-written
-  // picture nor backs up one that this copy is stamping.
-  if (!lockfile(picture.get())) return failed(failure, ioerror("flock"), path);
-  std::vector<std::uint8_t>& input = work.input;
-  if (const IoError e = readall(picture.get(), input, kMaxPictureFile))
-    return failed(failure, e, path);
+  // on the same reports waits here, so it neither reads a picture this
+  // copy is replacing nor backs up one that this copy has stamped.
+  LockedFile picture;
+  FileError e = picture.open(path);
+  if (e.ok()) e = picture.readall(work.input, kMaxPictureFile);
+  if (!e.ok()) return failed(StampFailure::kFile, e);
 
-  // Stamp in memory first: the picture is only opened for writing once
-  // everything that can be checked has been.
-  std::vector<std::uint8_t>& output = work.output;
-  failure.refused = stamppicture(input.data(), input.size(), summary, work.canvas, output);
-  if (failure.refused != BmpError::kNone) return false;
+  // Stamp in memory first: nothing is written until everything that can
+  // be checked has been.
+  const std::vector<std::uint8_t>& input = work.input;
+  StampFailure failure;
+  failure.refused = stamppicture(input.data(), input.size(), summary, work.canvas, work.output);
+  if (failure.refused != BmpError::kNone) {
+    failure.kind = StampFailure::kRefused;
+    return failure;
+  }
+  e = picture.checkwritable();
+  if (!e.ok()) return failed(StampFailure::kFile, e);
 
   // The backup is the input file exactly, trailing bytes and all, and is
-  // on the disk before the picture is touched.
+  // on the disk before the picture is replaced.
   const std::string backup = path + ".bak";
-  if (!keepsbackup(input, backup, work.backup)) {
-    if (const IoError e = replacedurably(backup, input.data(), input.size()))
-      return failed(failure, e, backup);
+  FileError unreadable;
+  switch (judgebackup(input, backup, work.backup, unreadable)) {
+    case Backup::kForeign: return failed(StampFailure::kForeignBackup, unreadable);
+    case Backup::kWrite: e = replacewhole(backup, input.data(), input.size(), picture); break;
+    case Backup::kKeep: break;
   }
-
-  if (const IoError e = writewhole(path, output.data(), output.size())) {
-    // Put the original back rather than leave a half-written picture.
-    failure.damaged = bool(writewhole(path, input.data(), input.size()));
-    return failed(failure, e, path);
-  }
-  if (!closefile(picture)) return failed(failure, ioerror("fclose"), path);
-  return true;
+  if (e.ok()) e = picture.replace(work.output.data(), work.output.size());
+  const FileError closed = picture.close();
+  if (e.ok()) e = closed;
+  return e.ok() ? StampFailure() : failed(StampFailure::kFile, e);
 }
 
 }  // namespace stampo

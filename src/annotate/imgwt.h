@@ -7,7 +7,7 @@
 
 #include "bmp.h"
 #include "canvas.h"
-#include "fileio.h"
+#include "fileerror.h"
 #include "summary.h"
 
 namespace stampo {
@@ -22,28 +22,35 @@ struct Workspace {
   PlaneCanvas canvas;
 };
 
-// Why a picture was not stamped.
+// Why a picture was not stamped; ok() when it was.
 struct StampFailure {
-  BmpError refused = BmpError::kNone;  // the picture cannot be stamped, or else
-  IoError io;                          // a file operation failed
-  std::string file;                    // on this file (the picture or its backup)
-  bool damaged = false;                // and the picture's original could not be put back
+  enum Kind {
+    kNone,
+    kRefused,     // the picture cannot be stamped: `refused` says why
+    kFile,        // a file operation failed: `file` says which and why
+    kForeignBackup,  // stamped before, and its backup is not its original
+                     // (`file` is set when the backup could not be read)
+  };
+  Kind kind = kNone;
+  BmpError refused = BmpError::kNone;
+  FileError file;
+
+  bool ok() const { return kind == kNone; }
 };
 
 // Reads the picture at `path`, keeps its original as `path` + ".bak", and
-// rewrites the picture 340 rows high with the statistics band at its foot.
+// replaces the picture with itself 340 rows high, the statistics band at
+// its foot.
 //
-// The original is always somewhere on disk. The backup is written to a
-// temporary file, flushed to the disk and renamed into place before the
-// picture is opened for writing. A picture that was stamped before, whose
-// backup still holds the picture it was stamped from, keeps that backup.
-// Other copies of the program wait while this one works on the picture.
-// A picture whose rewrite fails gets its original bytes back where the
-// disk allows, and is otherwise left damaged, with its original in the
-// backup.
-//
-// Returns false with `failure` filled when the picture was not stamped.
-bool imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
-           StampFailure& failure);
+// The original is always somewhere on disk. Both files are replaced whole
+// (see file.h): the backup first, then the picture, so a crash at any
+// moment leaves the picture's original in the picture or in the backup,
+// and running again finishes the work. A picture that cannot be stamped,
+// or that the user cannot write, is refused before anything is written.
+// A picture that was stamped before (340 rows high) keeps a backup that
+// holds its original; a backup that does not, or that cannot be read, is
+// never replaced: the picture is then refused (kForeignBackup). Other
+// copies of the program wait while this one works on the picture.
+StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work);
 
 }  // namespace stampo

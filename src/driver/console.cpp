@@ -17,7 +17,7 @@ ConsoleText& ConsoleText::text(const std::string& s) {
   return *this;
 }
 
-ConsoleText& ConsoleText::path(const std::string& s) {
+ConsoleText& ConsoleText::system(const std::string& s) {
   pieces_.push_back({true, s});
   return *this;
 }
@@ -110,12 +110,12 @@ bool ConsoleText::write(std::FILE* stream) const {
 #ifdef _WIN32
   if (const HANDLE console = consoleof(stream)) {
     std::wstring wide;
-    for (const Piece& p : pieces_) wide += p.path ? towide(p.bytes) : fromsjis(p.bytes);
+    for (const Piece& p : pieces_) wide += p.system ? towide(p.bytes) : fromsjis(p.bytes);
     return std::fflush(stream) == 0 && writeconsole(console, wide);
   }
 #endif
   std::string bytes;
-  for (const Piece& p : pieces_) bytes += p.path ? systembytes(p.bytes) : p.bytes;
+  for (const Piece& p : pieces_) bytes += p.system ? systembytes(p.bytes) : p.bytes;
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
          std::fflush(stream) == 0;
 }

@@ -16,8 +16,9 @@ class ConsoleText {
  public:
   // The program's own text: ASCII or Shift_JIS.
   ConsoleText& text(const std::string& s);
-  // A file path.
-  ConsoleText& path(const std::string& s);
+  // Text the system gave: a file path, or the system's words for an
+  // error. The bytes as they came on POSIX; UTF-8 on Windows.
+  ConsoleText& system(const std::string& s);
 
   // Whether the text ends a line (or is empty).
   bool atlinestart() const;
@@ -27,7 +28,7 @@ class ConsoleText {
 
  private:
   struct Piece {
-    bool path;
+    bool system;
     std::string bytes;
   };
   std::vector<Piece> pieces_;

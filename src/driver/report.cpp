@@ -23,6 +23,16 @@ bool startswith(const std::uint8_t* line, std::size_t length, const char* marker
   return length >= kMarkerLength && std::memcmp(line, marker, kMarkerLength) == 0;
 }
 
+// Whether a figure line is where the file was cut: it ends without a line
+// feed (a shorter read than the reader's most comes only at the end of the
+// file) and no '<' closes its value, so the figure may be missing digits.
+bool cutinvalue(const std::uint8_t* line, std::size_t length) {
+  if (length >= ReportLines::kMaxRead || line[length - 1] == '\n') return false;
+  for (std::size_t i = kValueStart; i < length; ++i)
+    if (line[i] == '<' || line[i] == '\0') return false;
+  return true;
+}
+
 }  // namespace
 
 ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(new std::uint8_t[kBlock]) {
@@ -84,12 +94,14 @@ ReportScan scanreport(ReportLines& lines) {
   ScanSummary& s = scan.summary;
   for (int n = 1; n <= kPofLine; ++n) {
     if (!lines.next(line, length)) return scan;
+    if (n > kTotalLine && n < kPofLine) continue;  // lines 4 to 9 carry nothing we need
+    if (cutinvalue(line, length)) return scan;       // the figure may be missing digits
+    const std::string value = valuetext(line, length);
     switch (n) {
-      case kAverageLine: s.average = tofloat(textreal(valuetext(line, length))); break;
-      case kMaximumLine: s.maximum = textint(valuetext(line, length)); break;
-      case kTotalLine: s.total = textint(valuetext(line, length)); break;
-      case kPofLine: s.pof = textint(valuetext(line, length)); break;
-      default: continue;  // lines 4 to 9 carry nothing we need
+      case kAverageLine: s.average = tofloat(textreal(value)); break;
+      case kMaximumLine: s.maximum = textint(value); break;
+      case kTotalLine: s.total = textint(value); break;
+      default: s.pof = textint(value); break;
     }
     ++scan.figures;
   }

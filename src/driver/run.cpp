@@ -7,7 +7,7 @@
 
 #include "console.h"
 #include "decimal.h"
-#include "fileio.h"
+#include "file.h"
 #include "imgwt.h"
 #include "messages.h"
 #include "report.h"
@@ -32,40 +32,55 @@ bool ishelp(const std::string& arg) {
 }
 
 // "fopen: D:/scans/disc.html: No such file or directory" on standard error.
-int fail(const IoError& e, const std::string& file) {
+int fail(const FileError& e) {
   ConsoleText()
       .text(e.call)
       .text(": ")
-      .path(file)
+      .system(e.file)
       .text(": ")
-      .text(std::strerror(e.code))
+      .system(reason(e))
       .text("\n")
       .write(stderr);
   return EXIT_FAILURE;
 }
 
-int fail(const char* call, const std::string& file) { return fail(ioerror(call), file); }
-
+// A picture's refusal goes to standard output, as the scanner's users and
+// their scripts have always read it; file errors go to standard error.
 int fail(const StampFailure& failure, const std::string& picture) {
-  if (failure.refused != BmpError::kNone) {
-    ConsoleText().text(bmpmessage(failure.refused)).write(stdout);
-    return EXIT_FAILURE;
+  switch (failure.kind) {
+    case StampFailure::kRefused:
+      ConsoleText().text(bmpmessage(failure.refused)).write(stdout);
+      break;
+    case StampFailure::kForeignBackup: {
+      ConsoleText text;
+      text.system(picture).text(": already stamped, and ");
+      if (failure.file.ok()) {
+        text.system(picture + ".bak")
+            .text(" is not its original; nothing was changed. To stamp it again, copy its "
+                  "original over ")
+            .system(picture)
+            .text(".\n");
+      } else {
+        text.text("its backup ")
+            .system(failure.file.file)
+            .text(" cannot be read (")
+            .system(reason(failure.file))
+            .text("); nothing was changed. Make the backup readable and run again.\n");
+      }
+      text.write(stderr);
+      break;
+    }
+    case StampFailure::kFile: fail(failure.file); break;
+    case StampFailure::kNone: return EXIT_SUCCESS;
   }
-  fail(failure.io, failure.file);
-  if (failure.damaged)
-    ConsoleText()
-        .path(picture)
-        .text(" is damaged; its original is in ")
-        .path(picture + ".bak")
-        .text(": copy that file back over it.\n")
-        .write(stderr);
   return EXIT_FAILURE;
 }
 
-// "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" becomes
-// ".bmp" and ends the path; without one the path stays as it is.
+// "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" in the
+// report's own name becomes ".bmp" and ends the path; without one the
+// path stays as it is. A folder's name plays no part.
 std::string picturepath(const std::string& report) {
-  const std::size_t at = report.find(".html");
+  const std::size_t at = report.find(".html", namestart(report));
   return at == std::string::npos ? report : report.substr(0, at) + ".bmp";
 }
 
@@ -92,25 +107,24 @@ int run(int argc, char** argv) {
     return EXIT_SUCCESS;
   }
   Workspace work;
-  StampFailure failure;
   for (int i = 1; i < argc; ++i) {
     const std::string report = argv[i];
-    FilePtr file = openfile(report, "rb");
-    if (!file) return fail("fopen", report);
+    StreamPtr file;
+    if (const FileError e = openstream(report, file); !e.ok()) return fail(e);
     const std::string picture = picturepath(report);
     // One report's text goes out in one piece, flushed before anything
     // can be said on standard error.
     ConsoleText text;
-    text.text("bmp data : ").path(picture).text("\n");
+    text.text("bmp data : ").system(picture).text("\n");
 
     ReportLines lines(file.get());
     const ReportScan scan = scanreport(lines);
     if (lines.failed()) {
-      const IoError e = ioerror("fread");
+      const FileError e = lasterror("fread", report);
       text.write(stdout);
-      return fail(e, report);
+      return fail(e);
     }
-    if (!closefile(file)) return fail("fclose", report);
+    if (const FileError e = closestream(file, report); !e.ok()) return fail(e);
 
     if (scan.status == ReportScan::kNoMarker) {
       text.text(kNoMarker);
@@ -124,8 +138,9 @@ int run(int argc, char** argv) {
         text.text(kTruncated);
       }
     }
-    if (!text.write(stdout)) return fail("fwrite", "standard output");
-    if (scan.status == ReportScan::kComplete && !imgwt(picture, scan.summary, work, failure))
+    if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
+    if (scan.status != ReportScan::kComplete) continue;
+    if (const StampFailure failure = imgwt(picture, scan.summary, work); !failure.ok())
       return fail(failure, picture);
   }
   return EXIT_SUCCESS;

@@ -1,0 +1,97 @@
+#pragma once
+// Files as the program needs them: a report read through the C library's
+// streams, a file read whole, and a file that is read, locked and then
+// replaced whole. Paths are 8-bit text: on POSIX the bytes the system
+// gave, on Windows UTF-8 (see widepath.h). Every call that can fail
+// returns a FileError (see fileerror.h), ok() on success.
+//
+// Replacing a file whole: the new bytes go to a temporary file beside it
+// (its name is the target's name with ".stampo-tmp" added, cut down and
+// told apart by a hash where that would pass the system's 255-byte limit
+// for a name), are flushed to the disk, and the temporary file is then
+// renamed over the target in one step, and the folder flushed (POSIX). A
+// crash at any moment leaves the old file or the new one, never a part. A
+// temporary file that an interrupted run left is removed before its name
+// is used again; one being written when the program is interrupted
+// (SIGINT, SIGTERM, SIGHUP; Ctrl+C or the console window closed on
+// Windows) is removed before the program ends.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fileerror.h"
+
+namespace stampo {
+
+struct StreamCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using StreamPtr = std::unique_ptr<std::FILE, StreamCloser>;
+
+// Opens the file at `path` for reading in binary mode ("fopen").
+FileError openstream(const std::string& path, StreamPtr& out);
+
+// Closes the stream, reporting a failed close ("fclose") on `path`.
+FileError closestream(StreamPtr& f, const std::string& path);
+
+// Reads the file at `path` from start to end, but never more than
+// limit + 1 bytes: a longer file (or a device that never ends) shows as
+// out.size() > limit. `out` keeps its capacity between calls.
+FileError readfile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit);
+
+// A file opened to be read and then replaced whole, with a lock that other
+// copies of this program take too before they read it: they wait their
+// turn, and one that was waiting finds the replaced file, not the one it
+// first opened. Where the file system has no locks it is used unlocked.
+class LockedFile {
+ public:
+  LockedFile() = default;
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  ~LockedFile();
+
+  // Opens and locks the existing file at `path` ("fopen", "flock"). On
+  // Windows it is opened for writing as well, so a file that cannot be
+  // written (read-only, or held by another program) fails here.
+  FileError open(const std::string& path);
+
+  // Reads it from start to end, as readfile() does ("fread").
+  FileError readall(std::vector<std::uint8_t>& out, std::size_t limit);
+
+  // Whether the user may write the file ("fopen" if not): no write
+  // permission, a read-only or immutable file, a read-only file system.
+  FileError checkwritable() const;
+
+  // Replaces the file the path names with `data`, whole and durably; a
+  // symbolic link stays and the file it points to is replaced. The new
+  // file keeps the permission bits and, where the system allows, the
+  // owner and group. Other hard links to the file keep the old contents.
+  FileError replace(const std::uint8_t* data, std::size_t size);
+
+  // Releases the lock and closes the file ("fclose").
+  FileError close();
+
+ private:
+  friend FileError replacewhole(const std::string&, const std::uint8_t*, std::size_t,
+                                const LockedFile&);
+  std::string path_;
+  std::intptr_t file_ = -1;  // the descriptor (POSIX) or handle (Windows)
+  std::intptr_t lock_ = 0;   // Windows: the mutex that stands for the lock
+};
+
+// Replaces the file at `path` (a symbolic link itself, not what it points
+// to) with `data`, whole and durably. The new file takes the permission
+// bits of `like` and, where the system allows, its owner and group, so it
+// is never more readable than that file. On failure whatever was at
+// `path` is as it was, and no temporary file is left.
+FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
+                       const LockedFile& like);
+
+// Where the last component of `path` (the file's own name) starts: after
+// the last '/' (and on Windows the last '\\' or a drive's ':').
+std::size_t namestart(const std::string& path);
+
+}  // namespace stampo

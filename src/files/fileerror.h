@@ -1,0 +1,31 @@
+#pragma once
+// How the file layer fails. Every operation that can fail returns a
+// FileError: ok() when it succeeded; otherwise the call that failed, named
+// as users know it from the C library ("fopen", "fread", "fwrite",
+// "fsync", "rename", "flock", "fclose"), the file it failed on, named as
+// the user gave it, and the system's error, captured at once so that
+// clean-up steps cannot overwrite it.
+#include <string>
+
+namespace stampo {
+
+struct FileError {
+  const char* call = nullptr;  // nullptr: no failure
+  std::string file;
+  int code = 0;  // errno on POSIX; the Win32 error code on Windows
+
+  bool ok() const { return call == nullptr; }
+  // Whether the failure was only that the file (or a folder on its way)
+  // does not exist.
+  bool notfound() const;
+};
+
+// The failure of `call` on `file`, with the error the system reported last
+// (errno on POSIX, the thread's last Win32 error on Windows).
+FileError lasterror(const char* call, const std::string& file);
+
+// The system's own words for the error, as UTF-8: strerror on POSIX, the
+// Windows message in the user's language on Windows.
+std::string reason(const FileError& e);
+
+}  // namespace stampo
