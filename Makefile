@@ -69,6 +69,7 @@ windows:
 # Windows), then the tests of names and the console again with a UTF-8
 # one (a Western code page).
 WINE_ENV = WINEPREFIX=$(abspath build-windows)/wineprefix WINEDEBUG=-all \
+	STAMPO_HOLDFILE="wine $(abspath build-windows)/tests/holdfile.exe" \
 	WINEDLLOVERRIDES="mscoree,mshtml=d" LC_ALL=ja_JP.UTF-8
 test-windows: windows build
 	$(WINE_ENV) wineboot -i

@@ -116,4 +116,18 @@ TEST(ValueText, FromByte18ToTheNextTag) {
             "4");
 }
 
+// A report that ends inside its POF line: with a '<' after the figure the
+// figure is whole; without one it may be cut short, and the report counts
+// as ending before its figures.
+TEST(ReportScan, ReportCutInsideItsLastFigure) {
+  const std::string report = fixtures::piereport("1", "2", "3", "43079");
+  const std::size_t pof = report.find(">43079<") + 1;
+  const ReportScan closed = scantext(report.substr(0, pof + 5 + 1));
+  EXPECT_EQ(closed.status, ReportScan::kComplete);
+  EXPECT_EQ(closed.summary.pof, 43079);
+  const ReportScan cut = scantext(report.substr(0, pof + 3));
+  EXPECT_EQ(cut.status, ReportScan::kTruncated);
+  EXPECT_EQ(cut.figures, 3);
+}
+
 }  // namespace

@@ -73,8 +73,32 @@ class Stampo : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
+    if (!copy_.empty()) fs::remove_all(copy_);
     if (!HasFailure()) fs::remove_all(dir_);
   }
+
+  // Shell text that runs the program where permission bits hold: as is
+  // for an ordinary user, through setpriv as "nobody" for root. Empty
+  // with `why` set where neither can be had.
+  bool unprivileged(std::string& prefix, std::string& why) {
+    if (windows()) return why = "Wine will not run in a prefix another user owns", false;
+    if (::geteuid() != 0) return prefix.clear(), true;
+    if (std::system("setpriv --version >/dev/null 2>&1") != 0)
+      return why = "running as root and setpriv is missing", false;
+    prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The build folder may lie where only root can enter (under /root):
+    // run a copy of the program from a folder that nobody can reach.
+    copy_ = fs::temp_directory_path() / ("stampo-nobody-" + std::to_string(::getpid()));
+    const fs::path& copy = copy_;
+    fs::create_directories(copy);
+    fs::permissions(copy, fs::perms(0755));
+    fs::copy_file(STAMPO_EXE, copy / "stampo", fs::copy_options::overwrite_existing);
+    const std::size_t at = program_.find(STAMPO_EXE);
+    if (at != std::string::npos)
+      program_.replace(at, std::string(STAMPO_EXE).size(), (copy / "stampo").string());
+    return true;
+  }
+
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -100,9 +124,24 @@ class Stampo : public ::testing::Test {
     return picture;
   }
 
+  // The files in the test's folder, by name.
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   fs::path dir_;
   std::string program_ = program();  // the command that run() starts
+  fs::path copy_;                    // the program's copy that "nobody" runs
 };
+
+// Skips the test where the program cannot be run as a user whom
+// permission bits bind; else `prefix` is the shell text that does it.
+#define REQUIRE_UNPRIVILEGED(prefix) \
+  std::string prefix, why_not;       \
+  if (!unprivileged(prefix, why_not)) GTEST_SKIP() << why_not
 
 inline std::string summary(const std::string& bmpname, const std::string& mode,
                            const std::string& avg, const std::string& max, const std::string& total,

@@ -1,0 +1,280 @@
+// Runs cut short, and the runs after them: whatever stops the program,
+// running the same reports again finishes the batch, with every original
+// kept and nothing of ours left behind. Also what the replaced files keep:
+// permissions, owner, links.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+class Rerun : public Stampo {
+ protected:
+  static constexpr int kReports = 3;
+
+  // Writes the batch's reports and pictures afresh, with no backups.
+  void freshbatch() {
+    for (const std::string& name : files()) fs::remove_all(path(name));
+    originals_.clear();
+    for (int i = 0; i < kReports; ++i)
+      originals_.push_back(scan("r" + std::to_string(i), piereport(std::to_string(i), "1", "2", "3")));
+  }
+
+  std::vector<std::string> reports() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < kReports; ++i) names.push_back("r" + std::to_string(i) + ".html");
+    return names;
+  }
+
+  // The batch is done: every picture stamped from its original, every
+  // backup that original, and no other file in the folder.
+  void expectfinished(const std::string& context) {
+    SCOPED_TRACE(context);
+    std::vector<std::string> want;
+    for (int i = 0; i < kReports; ++i) {
+      const std::string name = "r" + std::to_string(i);
+      expectstamped(readfile(path(name + ".bmp")), originals_[std::size_t(i)], kW, kH);
+      EXPECT_EQ(readfile(path(name + ".bmp.bak")), originals_[std::size_t(i)]);
+      for (const char* ending : {".bmp", ".bmp.bak", ".html"}) want.push_back(name + ending);
+    }
+    EXPECT_EQ(files(), want);
+  }
+
+  // Where strace can stop the program at a chosen system call: the native
+  // build, run as itself.
+  bool straceable(std::string& why) const {
+    if (std::getenv("STAMPO_UNDER_TEST") != nullptr) return why = "not the native build", false;
+    if (std::system("strace -V >/dev/null 2>&1") != 0) return why = "strace is missing", false;
+    return true;
+  }
+
+  std::vector<Bytes> originals_;
+};
+
+// Killed at each of its system calls that touch files, then run again.
+TEST_F(Rerun, KilledAtAnyStepThenRunAgainFinishes) {
+  std::string why;
+  if (!straceable(why)) GTEST_SKIP() << why;
+  for (const std::string call : {"write", "fsync", "rename", "unlink", "openat", "fchmod"}) {
+    for (int n = 1;; ++n) {
+      ASSERT_LT(n, 60) << call << " never stopped being called";
+      freshbatch();
+      const std::string kill =
+          "strace -o /dev/null -e trace=" + call + " -e inject=" + call + ":signal=KILL:when=" +
+          std::to_string(n) + " ";
+      const int killed = run(reports(), kill).status;
+      const Result again = run(reports());
+      EXPECT_EQ(again.status, 0) << call << " " << n << ": " << again.err;
+      expectfinished(call + " " + std::to_string(n));
+      if (killed == 0) break;  // the run had fewer such calls: all were tried
+    }
+  }
+}
+
+// SIGINT, SIGTERM and SIGHUP while a temporary file is being written:
+// it is removed, and the originals stay.
+TEST_F(Rerun, SignalsRemoveTheTemporaryFile) {
+  std::string why;
+  if (!straceable(why)) GTEST_SKIP() << why;
+  for (const char* signal : {"INT", "TERM", "HUP"}) {
+    // Write 2 fills the first backup's temporary file, write 3 the first
+    // picture's (write 1 is the console text).
+    for (const int n : {2, 3}) {
+      freshbatch();
+      const Result r = run(reports(), std::string("strace -o /dev/null -e trace=write -e inject=write:signal=") +
+                                          signal + ":when=" + std::to_string(n) + " ");
+      EXPECT_NE(r.status, 0);
+      for (const std::string& name : files())
+        EXPECT_EQ(name.find("stampo-tmp"), std::string::npos) << signal << " " << n << ": " << name;
+      EXPECT_EQ(readfile(path("r0.bmp")).size() == 477414u ? readfile(path("r0.bmp.bak"))
+                                                          : readfile(path("r0.bmp")),
+                originals_[0]);
+    }
+  }
+}
+
+// Each flush comes before the rename it makes safe: the backup's data
+// before it takes the backup's name, the folder before the picture is
+// replaced, the picture's data before it takes the picture's name.
+TEST_F(Rerun, FlushesComeBeforeTheRenamesTheyProtect) {
+  std::string why;
+  if (!straceable(why)) GTEST_SKIP() << why;
+  const Bytes original = scan("disc", piereport("1", "2", "3", "4"));
+  const Result r = run({"disc.html"}, "strace -y -o trace.txt -e trace=fsync,fdatasync,rename,"
+                                      "renameat,renameat2 ");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ifstream trace(path("trace.txt"));
+  std::vector<std::string> steps;
+  const std::string folder = "<" + dir_.string() + ">";
+  for (std::string line; std::getline(trace, line);) {
+    if (line.find(" = 0") == std::string::npos) continue;
+    if (line.rfind("fsync(", 0) == 0 || line.rfind("fdatasync(", 0) == 0) {
+      if (line.find(folder) != std::string::npos) steps.push_back("flush folder");
+      else if (line.find("disc.bmp.bak.stampo-tmp>") != std::string::npos) steps.push_back("flush backup");
+      else if (line.find("disc.bmp.stampo-tmp>") != std::string::npos) steps.push_back("flush picture");
+      else steps.push_back("flush other: " + line);
+    } else if (line.find("\"disc.bmp.bak\"") != std::string::npos) {
+      steps.push_back("rename to backup");
+    } else if (line.find("\"disc.bmp\"") != std::string::npos) {
+      steps.push_back("rename to picture");
+    }
+  }
+  EXPECT_EQ(steps, (std::vector<std::string>{"flush backup", "rename to backup", "flush folder",
+                                             "flush picture", "rename to picture",
+                                             "flush folder"}));
+  EXPECT_EQ(readfile(path("disc.bmp.bak")), original);
+}
+
+// Killed at random moments (as closing a console window ends it), then
+// run again: the same promise, on any build.
+TEST_F(Rerun, KilledAtRandomMomentsThenRunAgainFinishes) {
+  const std::vector<int> delays = windows() ? std::vector<int>{300, 500, 700, 900, 1100, 1400}
+                                            : std::vector<int>{1, 3, 6, 10, 15, 25};
+  for (const int ms : delays) {
+    freshbatch();
+    std::string command = "cd " + quote(dir_.string()) + " && exec " + program_;
+    for (const std::string& a : reports()) command += " " + a;
+    command += " >/dev/null 2>&1 </dev/null & pid=$!; sleep " + std::to_string(ms / 1000.0) +
+               "; kill -9 $pid; wait $pid";
+    command = "{ " + command + "; } 2>/dev/null";
+    std::system(command.c_str());
+    if (windows()) std::system("wineserver -w");
+    const Result again = run(reports());
+    EXPECT_EQ(again.status, 0) << ms << " ms: " << again.err;
+    expectfinished(std::to_string(ms) + " ms");
+  }
+}
+
+// What an interrupted run left beside the pictures is cleared by the next.
+TEST_F(Rerun, LeftoverTemporaryFilesAreRemoved) {
+  freshbatch();
+  for (const char* name : {"r0.bmp.stampo-tmp", "r0.bmp.bak.stampo-tmp", "r2.bmp.stampo-tmp"})
+    writefile(path(name), "left by a killed run");
+  EXPECT_EQ(run(reports()).status, 0);
+  expectfinished("leftovers");
+}
+
+// One open file a picture at a time: a long batch stamps with few
+// descriptors to spare.
+TEST_F(Rerun, LongBatchNeedsNoMoreDescriptors) {
+  if (windows()) GTEST_SKIP() << "Wine itself needs more descriptors";
+  std::vector<std::string> args;
+  for (int i = 0; i < 20; ++i) {
+    scan("b" + std::to_string(i), piereport("1", "2", "3", "4"));
+    args.push_back("b" + std::to_string(i) + ".html");
+  }
+  const Result r = run(args, "prlimit --nofile=12 ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readfile(path("b19.bmp")).size(), 477414u);
+}
+
+// A stamped picture's backup that cannot be read, or is a folder, is
+// never replaced: nothing changes and the run says why.
+TEST_F(Rerun, UnreadableBackupOfAStampedPictureIsLeftAlone) {
+  const Bytes original = scan("disc", piereport("1", "2", "3", "4"));
+  ASSERT_EQ(run({"disc.html"}).status, 0);
+  const Bytes stamped = readfile(path("disc.bmp"));
+  fs::rename(path("disc.bmp.bak"), path("kept.bak"));
+  fs::create_directory(path("disc.bmp.bak"));
+  Result r = run({"disc.html"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("disc.bmp: already stamped, and its backup disc.bmp.bak cannot be read (", 0),
+            0u)
+      << r.err;
+  EXPECT_EQ(readfile(path("disc.bmp")), stamped);
+  EXPECT_TRUE(fs::is_directory(path("disc.bmp.bak")));
+
+  REQUIRE_UNPRIVILEGED(as);
+  fs::remove(path("disc.bmp.bak"));
+  fs::rename(path("kept.bak"), path("disc.bmp.bak"));
+  fs::permissions(path("disc.bmp.bak"), fs::perms::none);
+  fs::permissions(path("disc.bmp"), fs::perms(0666));
+  fs::permissions(dir_, fs::perms(0777));
+  r = run({"disc.html"}, as);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "disc.bmp: already stamped, and its backup disc.bmp.bak cannot be read (Permission "
+            "denied); nothing was changed. Make the backup readable and run again.\n");
+  EXPECT_EQ(readfile(path("disc.bmp")), stamped);
+  fs::permissions(path("disc.bmp.bak"), fs::perms(0644));
+  EXPECT_EQ(readfile(path("disc.bmp.bak")), original);
+  EXPECT_EQ(files(), (std::vector<std::string>{"disc.bmp", "disc.bmp.bak", "disc.html"}));
+}
+
+// The backup is no more readable than the picture; the stamped picture
+// keeps the picture's bits, owner and group; a symbolic link stays a link
+// to the stamped file; another hard link keeps the original.
+TEST_F(Rerun, ReplacedFilesKeepPermissionsOwnersAndLinks) {
+  if (windows()) GTEST_SKIP() << "POSIX permissions and links";
+  const Bytes original = scan("disc", piereport("1", "2", "3", "4"));
+  fs::permissions(path("disc.bmp"), fs::perms(0640));
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(path("disc.bmp").c_str(), 65534, 65534), 0);
+  }
+  fs::create_hard_link(path("disc.bmp"), path("hard.bmp"));
+  ASSERT_EQ(run({"disc.html"}).status, 0);
+  for (const char* name : {"disc.bmp", "disc.bmp.bak"}) {
+    struct stat st;
+    ASSERT_EQ(::stat(path(name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << name;
+    if (root) {
+      EXPECT_EQ(st.st_uid, 65534u) << name;
+      EXPECT_EQ(st.st_gid, 65534u) << name;
+    }
+  }
+  EXPECT_EQ(readfile(path("hard.bmp")), original);
+
+  fs::create_directory(path("store"));
+  const Bytes linked = scan("store/link", piereport("5", "6", "7", "8"));
+  writefile(path("link.html"), piereport("5", "6", "7", "8"));
+  fs::create_symlink("store/link.bmp", path("link.bmp"));
+  ASSERT_EQ(run({"link.html"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(path("link.bmp")));
+  expectstamped(readfile(path("store/link.bmp")), linked, kW, kH);
+  EXPECT_EQ(readfile(path("link.bmp.bak")), linked);
+  EXPECT_FALSE(fs::exists(path("store/link.bmp.stampo-tmp")));
+}
+
+// Any picture whose backup's name fits the system's 255-byte (or
+// 255-unit) limit stamps, though its temporary names would not fit.
+TEST_F(Rerun, LongestNamesStamp) {
+  std::string japanese;
+  for (int i = 0; i < 82; ++i) japanese += "\xE3\x83\x87";  // U+30C7, 3 bytes in UTF-8
+  for (const std::string& name : {std::string(247, 'n'), japanese}) {
+    const Bytes original = scan(name, piereport("1", "2", "3", "4"));
+    const Result r = run({name + ".html"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readfile(path(name + ".bmp.bak")), original);
+    expectstamped(readfile(path(name + ".bmp")), original, kW, kH);
+  }
+  EXPECT_EQ(files().size(), 6u);
+}
+
+// The picture's name comes from the report's own name: a folder named
+// like a report does not send the program to another picture.
+TEST_F(Rerun, FolderNamedLikeAReportKeepsItsPictures) {
+  const Bytes other = scan("old", piereport("9", "9", "9", "9"));
+  fs::create_directory(path("old.html.d"));
+  const Bytes disc = scan("old.html.d/disc", piereport("1", "2", "3", "4"));
+  const Result r = run({"old.html.d/disc.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, summary("old.html.d/disc.bmp", "PIE Sum8", "1.00", "2", "3", "4"));
+  expectstamped(readfile(path("old.html.d/disc.bmp")), disc, kW, kH);
+  EXPECT_EQ(readfile(path("old.bmp")), other);
+  EXPECT_FALSE(fs::exists(path("old.bmp.bak")));
+}
+
+}  // namespace
