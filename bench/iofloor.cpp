@@ -2,8 +2,9 @@
 // stampo does, with no decoding or drawing. Reads the report and the
 // picture beside it, writes the picture's bytes to a temporary file,
 // flushes it to the disk and renames it to NAME.bmp.bak, flushes the
-// folder, and writes a picture of the stamped size (54 + 3 * 468 * 340
-// bytes) in its place: the picture's own bytes, then white. (Real bytes,
+// folder, then does the same with a picture of the stamped size
+// (54 + 3 * 468 * 340 bytes: the picture's own bytes, then white) renamed
+// over the picture. (Real bytes,
 // not zeros: storage that skips or compresses zero pages would otherwise
 // make the floor cheaper than any real picture.)
 #include <fcntl.h>
@@ -23,13 +24,6 @@ bool readall(const std::string& path, std::vector<unsigned char>& out) {
   std::fseek(f, 0, SEEK_SET);
   out.resize(size > 0 ? std::size_t(size) : 0);
   const bool ok = std::fread(out.data(), 1, out.size(), f) == out.size();
-  return std::fclose(f) == 0 && ok;
-}
-
-bool writeall(const std::string& path, const std::vector<unsigned char>& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
 
@@ -57,7 +51,7 @@ int main(int argc, char** argv) {
         readall(path, report) && readall(bmp, picture) && writedurably(bmp + ".bak", picture);
     stamped.assign(picture.begin(), picture.end());
     stamped.resize(kStamped, 255);
-    if (!ok || !writeall(bmp, stamped)) {
+    if (!ok || !writedurably(bmp, stamped)) {
       std::perror(path.c_str());
       return 1;
     }
