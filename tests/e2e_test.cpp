@@ -314,9 +314,15 @@ TEST_F(Stampo, OwnConsoleShowsAnyNameAndWaitsForEnter) {
 }
 
 TEST_F(Stampo, HelpAndVersion) {
-  const Result help = run({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out, kUsage);
+  std::vector<std::string> flags = {"--help", "-h"};
+  if (windows()) flags.insert(flags.end(), {"/?", "-?"});
+  for (const std::string& flag : flags) {
+    const Result help = run({flag});
+    EXPECT_EQ(help.status, 0) << flag;
+    EXPECT_EQ(help.out.rfind(kUsage, 0), 0u) << flag;  // the usage lines, then the description
+    for (const char* part : {"FOLDER", "NAME.bmp.bak", "Exit status", "MIT licence"})
+      EXPECT_NE(help.out.find(part), std::string::npos) << flag << ": " << part;
+  }
   const Result version = run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("Stampo ", 0), 0u);

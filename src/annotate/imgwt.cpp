@@ -31,9 +31,8 @@ Backup judgebackup(const std::vector<std::uint8_t>& picture, const std::string& 
     unreadable = e;
     return Backup::kForeign;
   }
-  return isstampof(picture.data(), picture.size(), buffer.data(), buffer.size())
-             ? Backup::kKeep
-             : Backup::kForeign;
+  return isstampof(picture.data(), picture.size(), buffer.data(), buffer.size()) ? Backup::kKeep
+                                                                                 : Backup::kForeign;
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ struct Workspace {
 struct StampFailure {
   enum Kind {
     kNone,
-    kRefused,     // the picture cannot be stamped: `refused` says why
-    kFile,        // a file operation failed: `file` says which and why
+    kRefused,        // the picture cannot be stamped: `refused` says why
+    kFile,           // a file operation failed: `file` says which and why
     kForeignBackup,  // stamped before, and its backup is not its original
                      // (`file` is set when the backup could not be read)
   };

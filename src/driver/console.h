@@ -1,52 +1,70 @@
 #pragma once
-// Console text. The program's own texts are ASCII or, for the Japanese
-// ones, Shift_JIS bytes (code page 932), as a Japanese Windows console
-// shows them; file paths are held as the program got them (see
-// widepath.h). Written to a file or a pipe, the text is exactly those
-// bytes, with paths in the system's own encoding. Written to a Windows
-// console, every piece is turned into UTF-16 first, so Japanese texts and
-// names in any script read right whatever the console's code page.
+// The console: what the program says, and the console window's end.
+//
+// Text is gathered in pieces and written in one go. Each piece is the
+// program's own text (ASCII, or one of the Japanese messages in its two
+// spellings) or text the system gave (a file path, the system's words for
+// an error: bytes as they came on POSIX, UTF-8 on Windows). How it goes
+// out depends on where it goes:
+//  - a file or a pipe: exactly the bytes the program has always written,
+//    the Japanese texts in Shift_JIS and the system's text in the
+//    system's own encoding (the ANSI code page on Windows);
+//  - a Windows console: all of it as UTF-16, so every script reads right
+//    whatever the console's code page;
+//  - a POSIX terminal whose locale's character set is UTF-8: the Japanese
+//    texts in UTF-8.
+// The console's code lives in console_posix.cpp and console_windows.cpp,
+// one for each system.
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "messages.h"
 
 namespace stampo {
 
 class ConsoleText {
  public:
-  // The program's own text: ASCII or Shift_JIS.
-  ConsoleText& text(const std::string& s);
-  // Text the system gave: a file path, or the system's words for an
-  // error. The bytes as they came on POSIX; UTF-8 on Windows.
+  // The program's own ASCII text.
+  ConsoleText& text(const std::string& ascii);
+  // One of the program's Japanese texts.
+  ConsoleText& text(const Message& message);
+  // Text the system gave: a path, or the system's words for an error.
   ConsoleText& system(const std::string& s);
 
   // Whether the text ends a line (or is empty).
   bool atlinestart() const;
 
-  // Writes it all and flushes the stream; false if that failed.
+  // Writes it all and flushes the stream; false if that failed, with the
+  // system's error left for lasterror().
   bool write(std::FILE* stream) const;
 
  private:
+  enum Kind { kAscii, kMessage, kSystem };
   struct Piece {
-    bool system;
-    std::string bytes;
+    Kind kind;
+    std::string bytes;       // kAscii, kSystem
+    const Message* message;  // kMessage
   };
   std::vector<Piece> pieces_;
 };
 
-// Whether to keep a console window open at the end: when this program is
-// the only one attached to its console (Windows made the console for it,
-// as it does for a program started from Explorer) and the input is that
-// console, so a key can be read.
-bool shouldwait(unsigned long consoleprocesses, bool inputisconsole);
+// Takes the character set (only that: numbers keep their decimal point)
+// from the user's locale, for the terminal's text. Call once at start.
+void setupconsole();
 
-// Ends the run: on Windows, waits for Enter where shouldwait says so.
-// Returns `status` unchanged.
-int finish(int status);
+// Whether `arg` asks for help on this system: "--help" and "-h", and on
+// Windows "/?" and "-?" too.
+bool ishelpflag(const std::string& arg);
 
-#ifdef _WIN32
-// Shift_JIS bytes as UTF-16.
-std::wstring fromsjis(const std::string& sjis);
-#endif
+// Whether to keep a console window open at the end: only when a person
+// is watching it, that is when this program is the only one attached to
+// its console (Windows made it for the program, as for one started from
+// Explorer) and both the input and the output are that console.
+bool shouldwait(unsigned long consoleprocesses, bool inputisconsole, bool outputisconsole);
+
+// Ends the run: on Windows, where shouldwait() says so, asks on the
+// console for Enter and waits for it. Returns `status` unchanged.
+int waitforenter(int status);
 
 }  // namespace stampo

@@ -20,8 +20,8 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<char*> pointers;
   for (std::string& a : args) pointers.push_back(&a[0]);
   pointers.push_back(nullptr);
-  return stampo::finish(stampo::run(argc, pointers.data()));
+  return stampo::waitforenter(stampo::run(argc, pointers.data()));
 }
 #else
-int main(int argc, char** argv) { return stampo::finish(stampo::run(argc, argv)); }
+int main(int argc, char** argv) { return stampo::waitforenter(stampo::run(argc, argv)); }
 #endif

@@ -49,7 +49,7 @@ void ReportLines::refill() {
     const std::size_t got = std::fread(buffer_.get() + end_, 1, kBlock - end_, file_);
     end_ += got;
     if (got == 0) {
-      failed_ = std::ferror(file_) != 0;
+      if (std::ferror(file_)) error_ = lasterror("fread", std::string());
       file_ = nullptr;  // at the end: nothing more to fetch
       break;
     }
@@ -58,7 +58,7 @@ void ReportLines::refill() {
 
 bool ReportLines::next(const std::uint8_t*& line, std::size_t& length) {
   if (file_ != nullptr && end_ - begin_ <= kMaxRead) refill();
-  if (failed_ || begin_ == end_) return false;
+  if (!error_.ok() || begin_ == end_) return false;
   const std::size_t available = end_ - begin_ < kMaxRead ? end_ - begin_ : kMaxRead;
   line = data_ + begin_;
   const void* feed = std::memchr(line, '\n', available);
@@ -75,7 +75,9 @@ std::string valuetext(const std::uint8_t* line, std::size_t length) {
   return text;
 }
 
-ReportScan scanreport(ReportLines& lines) {
+namespace {
+
+ReportScan readfigures(ReportLines& lines) {
   ReportScan scan;
   const std::uint8_t* line = nullptr;
   std::size_t length = 0;
@@ -95,7 +97,7 @@ ReportScan scanreport(ReportLines& lines) {
   for (int n = 1; n <= kPofLine; ++n) {
     if (!lines.next(line, length)) return scan;
     if (n > kTotalLine && n < kPofLine) continue;  // lines 4 to 9 carry nothing we need
-    if (cutinvalue(line, length)) return scan;       // the figure may be missing digits
+    if (cutinvalue(line, length)) return scan;     // the figure may be missing digits
     const std::string value = valuetext(line, length);
     switch (n) {
       case kAverageLine: s.average = tofloat(textreal(value)); break;
@@ -106,6 +108,14 @@ ReportScan scanreport(ReportLines& lines) {
     ++scan.figures;
   }
   scan.status = ReportScan::kComplete;
+  return scan;
+}
+
+}  // namespace
+
+ReportScan scanreport(ReportLines& lines) {
+  ReportScan scan = readfigures(lines);
+  if (!lines.error().ok()) scan.status = ReportScan::kUnreadable;
   return scan;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fileerror.h"
 #include "summary.h"
 
 namespace stampo {
@@ -32,7 +33,9 @@ class ReportLines {
 
   // The next read; false at the end of the report or on a read error.
   bool next(const std::uint8_t*& line, std::size_t& length);
-  bool failed() const { return failed_; }
+  // The read error that ended the reads ("fread", without a file name);
+  // ok() when they ended at the end of the report.
+  const FileError& error() const { return error_; }
 
  private:
   void refill();
@@ -42,7 +45,7 @@ class ReportLines {
   const std::uint8_t* data_ = nullptr;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  bool failed_ = false;
+  FileError error_;
 };
 
 struct ReportScan {
@@ -50,6 +53,7 @@ struct ReportScan {
     kNoMarker,   // the report ends before a mode marker
     kTruncated,  // the report ends before the POF line
     kComplete,
+    kUnreadable,  // a read failed: see ReportLines::error()
   };
   Status status = kNoMarker;
   ScanSummary summary;  // mode set from kTruncated on, figures as read

@@ -1,9 +1,11 @@
 #include "run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console.h"
 #include "decimal.h"
@@ -17,19 +19,34 @@ namespace {
 
 const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
 
-void printusage() { ConsoleText().text(kUsageJa).text(kUsageEn).write(stdout); }
-
-[[noreturn]] void usage() {
-  printusage();
-  std::exit(finish(EXIT_FAILURE));
+// The usage lines: the text of a run with no arguments, and the start of
+// the help.
+ConsoleText usage() {
+  ConsoleText text;
+  text.text(kUsageJa).text(kUsageEn);
+  return text;
 }
 
-bool ishelp(const std::string& arg) {
-#ifdef _WIN32
-  if (arg == "/?") return true;
-#endif
-  return arg == "--help" || arg == "-h";
-}
+const char kHelp[] =
+    "\n"
+    "Stampo stamps the summary of a PIE Sum8 / PIF Sum1 disc quality scan onto\n"
+    "the scan's graph picture.\n"
+    "\n"
+    "  stampo REPORT.html...   the picture beside each report: REPORT.bmp\n"
+    "  stampo FOLDER...        every .html report directly inside the folder,\n"
+    "                          in name order\n"
+    "  Stampo.exe D:\\scans\\*.html   on Windows, wildcards as well\n"
+    "\n"
+    "Each picture is rewritten 340 rows high, with the four figures in a band\n"
+    "at its foot. Its original is kept beside it as NAME.bmp.bak, written\n"
+    "before the picture is replaced; running again keeps that first backup.\n"
+    "After any interruption, run the same reports again to finish the batch.\n"
+    "To restore a picture, copy NAME.bmp.bak back over NAME.bmp.\n"
+    "\n"
+    "Exit status: 0 when every report was handled; 1 after a failure, which\n"
+    "ends the run (the message names the file), or for the usage text.\n"
+    "\n"
+    "Stampo " STAMPO_VERSION ". MIT licence, copyright the Stampo authors: see LICENSE.\n";
 
 // "fopen: D:/scans/disc.html: No such file or directory" on standard error.
 int fail(const FileError& e) {
@@ -56,8 +73,9 @@ int fail(const StampFailure& failure, const std::string& picture) {
       text.system(picture).text(": already stamped, and ");
       if (failure.file.ok()) {
         text.system(picture + ".bak")
-            .text(" is not its original; nothing was changed. To stamp it again, copy its "
-                  "original over ")
+            .text(
+                " is not its original; nothing was changed. To stamp it again, copy its "
+                "original over ")
             .system(picture)
             .text(".\n");
       } else {
@@ -94,12 +112,73 @@ std::string figuretext(const ScanSummary& s, int figures) {
   return text;
 }
 
+// Handles one report: prints its summary and stamps its picture.
+// Returns EXIT_SUCCESS to go on with the next, or the failure's status.
+int stampreport(const std::string& report, Workspace& work) {
+  StreamPtr file;
+  if (const FileError e = openstream(report, file); !e.ok()) return fail(e);
+  const std::string picture = picturepath(report);
+  // One report's text goes out in one piece, flushed before anything can
+  // be said on standard error.
+  ConsoleText text;
+  text.text("bmp data : ").system(picture).text("\n");
+
+  ReportLines lines(file.get());
+  const ReportScan scan = scanreport(lines);
+  if (scan.status == ReportScan::kUnreadable) {
+    FileError e = lines.error();
+    e.file = report;
+    text.write(stdout);
+    return fail(e);
+  }
+  if (const FileError e = closestream(file, report); !e.ok()) return fail(e);
+
+  if (scan.status == ReportScan::kNoMarker) {
+    text.text(kNoMarker);
+  } else {
+    text.text("Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n");
+    text.text(figuretext(scan.summary, scan.figures));
+    if (scan.status == ReportScan::kComplete) {
+      text.text("\n");
+    } else {  // the message starts a line of its own
+      if (!text.atlinestart()) text.text("\n");
+      text.text(kTruncated);
+    }
+  }
+  if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
+  if (scan.status != ReportScan::kComplete) return EXIT_SUCCESS;
+  return fail(imgwt(picture, scan.summary, work), picture);
+}
+
+// The reports a folder stands for: the .html files directly inside it, in
+// name order. One that holds none is said, and the run goes on.
+int stampfolder(const std::string& folder, Workspace& work) {
+  std::vector<std::string> names;
+  if (const FileError e = listfolder(folder, names); !e.ok()) return fail(e);
+  std::sort(names.begin(), names.end());
+  bool any = false;
+  for (const std::string& name : names) {
+    // Only names the picture rule maps: "x.html", not "x.HTML" or "x.htm".
+    const std::size_t html = name.find(".html");
+    if (html == std::string::npos || html + 5 != name.size()) continue;
+    any = true;
+    if (const int status = stampreport(joinpath(folder, name), work); status != EXIT_SUCCESS)
+      return status;
+  }
+  if (!any) ConsoleText().system(folder).text(": no .html reports in this folder\n").write(stderr);
+  return EXIT_SUCCESS;
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
-  if (argc < 2) usage();
-  if (argc == 2 && ishelp(argv[1])) {
-    printusage();
+  setupconsole();
+  if (argc < 2) {
+    usage().write(stdout);
+    return EXIT_FAILURE;
+  }
+  if (argc == 2 && ishelpflag(argv[1])) {
+    usage().text(kHelp).write(stdout);
     return EXIT_SUCCESS;
   }
   if (argc == 2 && std::string(argv[1]) == "--version") {
@@ -108,40 +187,10 @@ int run(int argc, char** argv) {
   }
   Workspace work;
   for (int i = 1; i < argc; ++i) {
-    const std::string report = argv[i];
-    StreamPtr file;
-    if (const FileError e = openstream(report, file); !e.ok()) return fail(e);
-    const std::string picture = picturepath(report);
-    // One report's text goes out in one piece, flushed before anything
-    // can be said on standard error.
-    ConsoleText text;
-    text.text("bmp data : ").system(picture).text("\n");
-
-    ReportLines lines(file.get());
-    const ReportScan scan = scanreport(lines);
-    if (lines.failed()) {
-      const FileError e = lasterror("fread", report);
-      text.write(stdout);
-      return fail(e);
+    for (const std::string& arg : expandwildcards(argv[i])) {
+      const int status = isfolder(arg) ? stampfolder(arg, work) : stampreport(arg, work);
+      if (status != EXIT_SUCCESS) return status;
     }
-    if (const FileError e = closestream(file, report); !e.ok()) return fail(e);
-
-    if (scan.status == ReportScan::kNoMarker) {
-      text.text(kNoMarker);
-    } else {
-      text.text("Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n");
-      text.text(figuretext(scan.summary, scan.figures));
-      if (scan.status == ReportScan::kComplete) {
-        text.text("\n");
-      } else {  // the message starts a line of its own
-        if (!text.atlinestart()) text.text("\n");
-        text.text(kTruncated);
-      }
-    }
-    if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
-    if (scan.status != ReportScan::kComplete) continue;
-    if (const StampFailure failure = imgwt(picture, scan.summary, work); !failure.ok())
-      return fail(failure, picture);
   }
   return EXIT_SUCCESS;
 }

@@ -94,4 +94,21 @@ FileError replacewhole(const std::string& path, const std::uint8_t* data, std::s
 // the last '/' (and on Windows the last '\\' or a drive's ':').
 std::size_t namestart(const std::string& path);
 
+// `name` inside `folder`, with a separator between where one is needed.
+std::string joinpath(const std::string& folder, const std::string& name);
+
+// Whether `path` names a folder (or a link to one).
+bool isfolder(const std::string& path);
+
+// The names of the files directly inside `folder` (not of folders), in
+// no particular order ("fopen" when it cannot be listed).
+FileError listfolder(const std::string& folder, std::vector<std::string>& names);
+
+// What a command-line argument stands for. On Windows, where a program
+// expands its own wildcards, a name with '*' or '?' in its last part
+// stands for the files and folders it matches, in name order, or for
+// itself where it matches none. Elsewhere the shell has done that, and an
+// argument stands for itself.
+std::vector<std::string> expandwildcards(const std::string& arg);
+
 }  // namespace stampo

@@ -1,4 +1,5 @@
 // The file layer on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -14,7 +15,7 @@
 #include <filesystem>
 
 #include "file.h"
-#include "temporary.h"
+#include "paths.h"
 
 namespace stampo {
 
@@ -27,6 +28,12 @@ std::string reason(const FileError& e) { return std::strerror(e.code); }
 std::size_t namestart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? 0 : slash + 1;
+}
+
+std::string joinpath(const std::string& folder, const std::string& name) {
+  // A folder that ends in a separator (or a drive, "C:") needs none more.
+  if (folder.empty() || namestart(folder + "x") == folder.size()) return folder + name;
+  return folder + '/' + name;
 }
 
 FileError openstream(const std::string& path, StreamPtr& out) {
@@ -218,9 +225,8 @@ FileError LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit)
 }
 
 FileError LockedFile::checkwritable() const {
-  return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0
-             ? FileError()
-             : lasterror("fopen", path_);
+  return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0 ? FileError()
+                                                                     : lasterror("fopen", path_);
 }
 
 FileError LockedFile::replace(const std::uint8_t* data, std::size_t size) {
@@ -250,5 +256,26 @@ FileError replacewhole(const std::string& path, const std::uint8_t* data, std::s
   if (::fstat(int(like.file_), &st) != 0) return lasterror("fopen", like.path_);
   return replaceat(path, path, data, size, st);
 }
+
+bool isfolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+FileError listfolder(const std::string& folder, std::vector<std::string>& names) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return lasterror("fopen", folder);
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!isfolder(joinpath(folder, name))) names.push_back(name);
+    errno = 0;
+  }
+  const FileError e = errno != 0 ? lasterror("fread", folder) : FileError();
+  ::closedir(dir);
+  return e;
+}
+
+std::vector<std::string> expandwildcards(const std::string& arg) { return {arg}; }
 
 }  // namespace stampo

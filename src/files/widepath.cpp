@@ -1,9 +1,5 @@
 #include "widepath.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace stampo {
 namespace {
 
@@ -77,29 +73,5 @@ std::u16string toutf16(const std::string& utf8) {
   }
   return out;
 }
-
-#ifdef _WIN32
-std::wstring towide(const std::string& utf8) {
-  const std::u16string u = toutf16(utf8);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::wstring systempath(const std::string& utf8) {
-  const std::wstring given = towide(utf8);
-  if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) return given;
-  // A relative name is as long as the folder it lies in makes it.
-  const DWORD need = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return given;
-  std::wstring full(need, L'\0');
-  const DWORD got = GetFullPathNameW(given.c_str(), need, &full[0], nullptr);
-  if (got == 0 || got >= need) return given;
-  full.resize(got);
-  // MAX_PATH less room for the 8.3 name that folder calls reserve.
-  constexpr std::size_t kClassicLimit = MAX_PATH - 12;
-  if (full.size() < kClassicLimit) return given;
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
-#endif
 
 }  // namespace stampo

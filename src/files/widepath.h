@@ -1,5 +1,5 @@
 #pragma once
-// Paths between the program and Windows. The program holds every path as
+// Text between the program and Windows. The program holds every path as
 // 8-bit text: on POSIX the bytes the system gave, on Windows UTF-8 made
 // from the UTF-16 command line. Windows names may hold unpaired
 // surrogates; they pass through both ways as three-byte sequences (the
@@ -14,15 +14,5 @@ std::string toutf8(const std::u16string& wide);
 // UTF-8 (or WTF-8) to UTF-16; a byte that starts no valid sequence
 // becomes U+FFFD.
 std::u16string toutf16(const std::string& utf8);
-
-#ifdef _WIN32
-// UTF-8 to the wchar_t text of the Windows calls (UTF-16 there).
-std::wstring towide(const std::string& utf8);
-
-// The name to hand to a wide-character Windows call: as given while it is
-// short enough for the classic limit (MAX_PATH), else its full path in
-// the \\?\ form (\\?\UNC\ for a network path), which has no such limit.
-std::wstring systempath(const std::string& utf8);
-#endif
 
 }  // namespace stampo

@@ -7,10 +7,33 @@
 #include <cstdint>
 
 #include "file.h"
-#include "temporary.h"
+#include "paths.h"
 #include "widepath.h"
+#include "winpath.h"
 
 namespace stampo {
+
+std::wstring towide(const std::string& utf8) {
+  const std::u16string u = toutf16(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::wstring systempath(const std::string& utf8) {
+  const std::wstring given = towide(utf8);
+  if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) return given;
+  // A relative name is as long as the folder it lies in makes it.
+  const DWORD need = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return given;
+  std::wstring full(need, L'\0');
+  const DWORD got = GetFullPathNameW(given.c_str(), need, &full[0], nullptr);
+  if (got == 0 || got >= need) return given;
+  full.resize(got);
+  // MAX_PATH less room for the 8.3 name that folder calls reserve.
+  constexpr std::size_t kClassicLimit = MAX_PATH - 12;
+  if (full.size() < kClassicLimit) return given;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 FileError lasterror(const char* call, const std::string& file) {
   return {call, file, int(GetLastError())};
@@ -29,8 +52,8 @@ std::string reason(const FileError& e) {
   std::wstring message(text, n);
   LocalFree(text);
   // The message ends its own line; the caller ends ours.
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L' '))
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
     message.pop_back();
   return toutf8(std::u16string(message.begin(), message.end()));
 }
@@ -39,6 +62,12 @@ std::size_t namestart(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
   if (slash != std::string::npos) return slash + 1;
   return path.size() >= 2 && path[1] == ':' ? 2 : 0;  // "C:disc.bmp"
+}
+
+std::string joinpath(const std::string& folder, const std::string& name) {
+  // A folder that ends in a separator (or a drive, "C:") needs none more.
+  if (folder.empty() || namestart(folder + "x") == folder.size()) return folder + name;
+  return folder + '\\' + name;
 }
 
 FileError openstream(const std::string& path, StreamPtr& out) {
@@ -76,8 +105,8 @@ void writing(const std::wstring& path) {
     now = new wchar_t[path.size() + 1];
     std::copy(path.c_str(), path.c_str() + path.size() + 1, now);
   }
-  delete[] static_cast<wchar_t*>(InterlockedExchangePointer(
-      reinterpret_cast<void* volatile*>(&beingwritten), now));
+  delete[] static_cast<wchar_t*>(
+      InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&beingwritten), now));
 }
 
 FileError readhandle(HANDLE h, std::vector<std::uint8_t>& out, std::size_t limit,
@@ -132,7 +161,7 @@ std::wstring lockname(const std::wstring& path) {
   full.resize(n > 0 && n < full.size() ? n : 0);
   if (full.empty()) full = path;
   CharUpperBuffW(&full[0], DWORD(full.size()));  // names differ in case only: one file
-  std::uint64_t hash = 0xcbf29ce484222325u;        // FNV-1a over the UTF-16 units
+  std::uint64_t hash = 0xcbf29ce484222325u;      // FNV-1a over the UTF-16 units
   for (const wchar_t c : full) {
     hash = (hash ^ (std::uint16_t(c) & 0xFF)) * 0x100000001b3u;
     hash = (hash ^ (std::uint16_t(c) >> 8)) * 0x100000001b3u;
@@ -237,6 +266,55 @@ FileError replacewhole(const std::string& path, const std::uint8_t* data, std::s
   if (!e.ok()) DeleteFileW(temporary.c_str());
   writing(L"");
   return e;
+}
+
+bool isfolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(systempath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+// The entries FindFirstFileW finds for `pattern`, less "." and "..";
+// `folders` says whether folders are wanted too.
+FileError findall(const std::string& pattern, bool folders, std::vector<std::string>& names,
+                  const std::string& file) {
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileW(systempath(pattern).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) {
+    const FileError e = lasterror("fopen", file);
+    return e.code == ERROR_FILE_NOT_FOUND || e.code == ERROR_NO_MORE_FILES ? FileError() : e;
+  }
+  FileError e;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (!folders && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    names.push_back(toutf8(std::u16string(name.begin(), name.end())));
+  } while (FindNextFileW(find, &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) e = lasterror("fread", file);
+  FindClose(find);
+  return e;
+}
+
+}  // namespace
+
+FileError listfolder(const std::string& folder, std::vector<std::string>& names) {
+  if (!isfolder(folder)) {
+    SetLastError(ERROR_DIRECTORY);
+    return lasterror("fopen", folder);
+  }
+  return findall(joinpath(folder, "*"), false, names, folder);
+}
+
+std::vector<std::string> expandwildcards(const std::string& arg) {
+  const std::size_t start = namestart(arg);
+  if (arg.find_first_of("*?", start) == std::string::npos) return {arg};
+  std::vector<std::string> names;
+  if (!findall(arg, true, names, arg).ok() || names.empty()) return {arg};
+  std::sort(names.begin(), names.end());
+  for (std::string& name : names) name = arg.substr(0, start) + name;
+  return names;
 }
 
 }  // namespace stampo

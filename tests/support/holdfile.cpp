@@ -1,7 +1,7 @@
 // A Windows program that holds a file open the way an image viewer or
 // editor may: for reading, sharing reading only, so no one may write,
 // rename or delete it. Prints "held" once it has the file, then keeps it
-// until its standard input ends. Usage: holdfile FILE
+// until it is killed. Usage: holdfile FILE
 #include <windows.h>
 
 #include <cstdio>
@@ -13,8 +13,6 @@ int wmain(int argc, wchar_t** argv) {
   if (h == INVALID_HANDLE_VALUE) return 1;
   std::puts("held");
   std::fflush(stdout);
-  while (std::getchar() != EOF) {
-  }
-  CloseHandle(h);
+  Sleep(INFINITE);
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "temporary.h"
+#include "paths.h"
 
 #include <cstdint>
 
