@@ -82,6 +82,7 @@ test-windows: windows build
 # The release zip for Windows users: build-windows/Stampo-<version>-win32.zip.
 dist: windows
 	cd build-windows && cpack -G ZIP
+	tests/release_check.sh build-windows/Stampo-*-win32.zip build-windows/Stampo.exe
 
 clean:
 	rm -rf build build-*
