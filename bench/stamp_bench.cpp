@@ -9,6 +9,7 @@
 
 #include "bmp.h"
 #include "canvas.h"
+#include "newbmp.h"
 #include "digitfont.h"
 #include "labels.h"
 #include "report.h"

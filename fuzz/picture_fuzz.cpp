@@ -29,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < kFigures) return 0;
   stampo::ScanSummary summary;
   std::memcpy(&summary.average, data, 4);
-  summary.maximum = std::int32_t(stampo::rdle32(data + 4));
-  summary.total = std::int32_t(stampo::rdle32(data + 8));
-  summary.pof = std::int32_t(stampo::rdle32(data + 12));
-  summary.mode = data[16] % 4;
+  summary.maximum = std::int32_t(stampo::readle32(data + 4));
+  summary.total = std::int32_t(stampo::readle32(data + 8));
+  summary.pof = std::int32_t(stampo::readle32(data + 12));
+  summary.mode = stampo::ScanMode(data[16] % 4);
   const std::uint8_t* file = data + kFigures;
   const std::size_t length = size - kFigures;
 
@@ -47,15 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const std::uint32_t w = stampo::rdle32(file + 18);
-  const std::uint32_t h = stampo::rdle32(file + 22);
+  const std::uint32_t w = stampo::readle32(file + 18);
+  const std::uint32_t h = stampo::readle32(file + 22);
   const std::size_t row = 3 * (std::size_t(w) + 1);
   const std::size_t expected = 54 + row * 340;
   check(out.size() == expected);
   check(out[0] == 'B' && out[1] == 'M');
-  check((stampo::rdle32(out.data() + 2) & 0xffffff) == expected);
-  check(stampo::rdle16(out.data() + 22) == 340);
-  check((stampo::rdle32(out.data() + 34) & 0xffffff) == expected - 54);
+  check((stampo::readle32(out.data() + 2) & 0xffffff) == expected);
+  check(stampo::readle16(out.data() + 22) == 340);
+  check((stampo::readle32(out.data() + 34) & 0xffffff) == expected - 54);
   check(std::memcmp(out.data() + 38, file + 38, 16) == 0);  // resolution, colours
   for (std::uint32_t y = 0; y < h && y < 295; ++y)          // rows above the band
     check(std::memcmp(out.data() + 54 + (339 - y) * row, file + 54 + (h - 1 - y) * row, row) == 0);

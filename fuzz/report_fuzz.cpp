@@ -61,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The conversions on the whole input as one value text.
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const double real = stampo::textreal(text);
+  const double real = stampo::parsereal(text);
   const std::string shown = stampo::fixed2(stampo::tofloat(real));
   check(shown.size() >= 4 || shown == "inf" || shown == "-inf");
-  stampo::textint(text);
+  stampo::parseint(text);
   return 0;
 }

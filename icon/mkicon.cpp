@@ -26,8 +26,8 @@ Rgba shade(double x, double y) {
   // disc's lower part.
   if (y >= 0.66 && y <= 0.94 && x >= 0.06 && x <= 0.94) {
     const bool frame = y < 0.69 || y > 0.91 || x < 0.09 || x > 0.91;
-    const bool wall = std::fabs(x - 0.305) < 0.015 || std::fabs(x - 0.5) < 0.015 ||
-                      std::fabs(x - 0.695) < 0.015;
+    const bool wall =
+        std::fabs(x - 0.305) < 0.015 || std::fabs(x - 0.5) < 0.015 || std::fabs(x - 0.695) < 0.015;
     // Figures: a dark stroke in each cell.
     const double cell = std::fmod((x - 0.09) / 0.205, 1.0);
     const bool figure = y > 0.75 && y < 0.85 && cell > 0.25 && cell < 0.75;
@@ -35,9 +35,9 @@ Rgba shade(double x, double y) {
     return {v, v, v, 1};
   }
   if (d > 0.40) return {0, 0, 0, 0};
-  if (d < 0.05) return {0, 0, 0, 0};                  // the spindle hole
-  if (d < 0.13) return {0.86, 0.88, 0.90, 1};          // the clear hub
-  if (d > 0.385) return {0.55, 0.58, 0.62, 1};         // the rim
+  if (d < 0.05) return {0, 0, 0, 0};            // the spindle hole
+  if (d < 0.13) return {0.86, 0.88, 0.90, 1};   // the clear hub
+  if (d > 0.385) return {0.55, 0.58, 0.62, 1};  // the rim
   // The recorded surface: silver with a rainbow sheen that turns with the
   // angle, as light on a disc does.
   const double angle = std::atan2(dy, dx);
@@ -78,8 +78,8 @@ std::vector<std::uint8_t> image(int size) {
       Rgba sum = {0, 0, 0, 0};
       for (int sy = 0; sy < kSamples; ++sy) {
         for (int sx = 0; sx < kSamples; ++sx) {
-          const Rgba c = shade((col + (sx + 0.5) / kSamples) / size,
-                               (row + (sy + 0.5) / kSamples) / size);
+          const Rgba c =
+              shade((col + (sx + 0.5) / kSamples) / size, (row + (sy + 0.5) / kSamples) / size);
           sum = {sum.r + c.r * c.a, sum.g + c.g * c.a, sum.b + c.b * c.a, sum.a + c.a};
         }
       }
@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
   }
   file.insert(file.end(), images.begin(), images.end());
   std::FILE* out = std::fopen(argv[1], "wb");
-  const bool written = out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size();
+  const bool written =
+      out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size();
   if (out == nullptr || std::fclose(out) != 0 || !written) {
     std::perror(argv[1]);
     return 1;

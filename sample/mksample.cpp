@@ -11,6 +11,7 @@
 
 #include "bmp.h"
 #include "canvas.h"
+#include "newbmp.h"
 
 namespace {
 

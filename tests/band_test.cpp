@@ -10,6 +10,7 @@
 #include "canvas.h"
 #include "digitfont.h"
 #include "labels.h"
+#include "support/canvas.h"
 #include "table.h"
 
 namespace {
@@ -28,7 +29,7 @@ DigitFont font() {
 int blacks(const PlaneCanvas& c, int x0, int x1, int y0, int y1) {
   int n = 0;
   for (int x = x0; x <= x1; ++x)
-    for (int y = y0; y <= y1; ++y) n += c.at(PlaneCanvas::kRed, x, y) == 0;
+    for (int y = y0; y <= y1; ++y) n += fixtures::at(c, PlaneCanvas::kRed, x, y) == 0;
   return n;
 }
 
@@ -39,7 +40,8 @@ int glyphat(const PlaneCanvas& c, const DigitFont& f, int x0, int w = 9) {
     bool same = true;
     for (int u = 0; u < w && same; ++u)
       for (int v = 0; v < 13 && same; ++v)
-        same = c.at(PlaneCanvas::kGreen, x0 + u, 317 + v) == (g < 0 ? 255 : f.cell(g, u, v));
+        same = fixtures::at(c, PlaneCanvas::kGreen, x0 + u, 317 + v) ==
+               (g < 0 ? 255 : f.cell(g, u, v));
     if (same) return g;
   }
   return -2;
@@ -77,12 +79,12 @@ TEST(PutGlyph, IsOpaqueOverItsBoxOnly) {
   for (int p = PlaneCanvas::kRed; p <= PlaneCanvas::kBlue; ++p)
     for (int u = 0; u < 9; ++u)
       for (int v = 0; v < 13; ++v)
-        EXPECT_EQ(c.at(PlaneCanvas::Plane(p), 101 + u, 11 + v), f.cell(8, u, v));
+        EXPECT_EQ(fixtures::at(c, PlaneCanvas::Plane(p), 101 + u, 11 + v), f.cell(8, u, v));
   EXPECT_EQ(blacks(c, 100, 120, 10, 30), 21 * 21 - 117 + 25);  // nothing else changed
 
   stampo::putglyph(c, f, DigitFont::kPoint, 110, 11, 3);  // three columns only
   EXPECT_EQ(blacks(c, 110, 112, 11, 23), 1);
-  EXPECT_EQ(c.at(PlaneCanvas::kBlue, 111, 22), 0);
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kBlue, 111, 22), 0);
   EXPECT_EQ(blacks(c, 113, 113, 11, 23), 13);  // column x0 + 3 untouched
 
   stampo::putglyph(c, f, 11, 114, 11, 9);  // no such glyph: a white box
@@ -95,12 +97,13 @@ TEST(Grid, LinesAreGreyAndCellsAreClear) {
   stampo::drawgrid(c);
   int grey = 0;
   for (int x = 0; x < PlaneCanvas::kColumns; ++x)
-    for (int y = 280; y < PlaneCanvas::kRows; ++y) grey += c.at(PlaneCanvas::kBlue, x, y) == 178;
+    for (int y = 280; y < PlaneCanvas::kRows; ++y)
+      grey += fixtures::at(c, PlaneCanvas::kBlue, x, y) == 178;
   EXPECT_EQ(grey, 5 * 408 + 8 * 38 - 8 * 3);  // crossings counted once
-  EXPECT_EQ(c.at(PlaneCanvas::kRed, 132, 333), 178);
-  EXPECT_EQ(c.at(PlaneCanvas::kRed, 132, 334), 178);
-  EXPECT_EQ(c.at(PlaneCanvas::kRed, 132, 335), 255);
-  EXPECT_EQ(c.at(PlaneCanvas::kRed, 29, 295), 255);
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, 132, 333), 178);
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, 132, 334), 178);
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, 132, 335), 255);
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, 29, 295), 255);
 }
 
 struct Figures {
@@ -154,7 +157,7 @@ TEST(Figures, AverageIsTruncatedAndCentred) {
     const PlaneCanvas c = drawn({k.average, 0, 0, 0}, f);
     const std::string text = k.text;
     EXPECT_EQ(readglyphs(c, f, k.x0, int(text.size())), text) << k.average;
-    EXPECT_EQ(c.at(PlaneCanvas::kRed, k.x0 - 1, 320), 0) << "starts at " << k.x0;
+    EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, k.x0 - 1, 320), 0) << "starts at " << k.x0;
   }
   // Every two-decimal average a report can give below 20 is drawn as given.
   PlaneCanvas sweep;
@@ -168,7 +171,7 @@ TEST(Figures, AverageIsTruncatedAndCentred) {
   }
   const PlaneCanvas c = drawn({1234.56f, 0, 0, 0}, f);
   EXPECT_EQ(glyphat(c, f, 90, 3), DigitFont::kPoint);
-  EXPECT_EQ(c.at(PlaneCanvas::kRed, 112, 320), 0);  // last glyph ends at 111
+  EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, 112, 320), 0);  // last glyph ends at 111
 }
 
 TEST(Figures, IntegersAreCentredByDigitCount) {
@@ -192,8 +195,8 @@ TEST(Figures, IntegersAreCentredByDigitCount) {
     if (k.pof) {
       EXPECT_EQ(readglyphs(c, f, k.pof, n), text) << "POF " << k.value;
     }
-    EXPECT_EQ(c.at(PlaneCanvas::kRed, k.total - 1, 320), 0);
-    EXPECT_EQ(c.at(PlaneCanvas::kRed, k.total + 9 * n, 320), 0);
+    EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, k.total - 1, 320), 0);
+    EXPECT_EQ(fixtures::at(c, PlaneCanvas::kRed, k.total + 9 * n, 320), 0);
   }
 }
 
@@ -220,30 +223,30 @@ TEST(Figures, OutOfRangeValuesDrawBlanksForMissingGlyphs) {
   EXPECT_EQ(huge.find('?'), std::string::npos);
 }
 
-PlaneCanvas labelled(std::int32_t mode) {
+PlaneCanvas labelled(stampo::ScanMode mode) {
   PlaneCanvas c;
   stampo::putlabels(c, mode);
   return c;
 }
 
 TEST(Labels, EachSetHasItsInkInsideTheLabelRow) {
-  EXPECT_EQ(blacks(labelled(1), 0, 467, 0, 339), 501);
-  EXPECT_EQ(blacks(labelled(1), 0, 467, 300, 310), 501);
-  EXPECT_EQ(blacks(labelled(2), 0, 467, 300, 310), 483);
-  EXPECT_EQ(blacks(labelled(0), 0, 467, 0, 339), 0);
-  EXPECT_EQ(blacks(labelled(3), 0, 467, 0, 339), 0);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(1)), 0, 467, 0, 339), 501);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(1)), 0, 467, 300, 310), 501);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(2)), 0, 467, 300, 310), 483);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(0)), 0, 467, 0, 339), 0);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(3)), 0, 467, 0, 339), 0);
   // Cell by cell: PIE Ave, Max, Total, POF; then the PIF set.
   const int cells[][2] = {{55, 105}, {156, 208}, {254, 312}, {373, 400}};
   const int pie[] = {131, 144, 150, 76}, pif[] = {125, 138, 144, 76};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(blacks(labelled(1), cells[i][0], cells[i][1], 300, 310), pie[i]);
-    EXPECT_EQ(blacks(labelled(2), cells[i][0], cells[i][1], 300, 310), pif[i]);
+    EXPECT_EQ(blacks(labelled(stampo::kModePie), cells[i][0], cells[i][1], 300, 310), pie[i]);
+    EXPECT_EQ(blacks(labelled(stampo::kModePif), cells[i][0], cells[i][1], 300, 310), pif[i]);
   }
 }
 
 TEST(Labels, NeverMeetTheGridOrTheFigures) {
   const DigitFont f = font();
-  for (std::int32_t mode : {1, 2}) {
+  for (const stampo::ScanMode mode : {stampo::kModePie, stampo::kModePif}) {
     PlaneCanvas c;
     stampo::drawgrid(c);
     stampo::ScanSummary s;
@@ -253,18 +256,20 @@ TEST(Labels, NeverMeetTheGridOrTheFigures) {
     stampo::putlabels(c, mode);
     for (int x = 0; x < PlaneCanvas::kColumns; ++x)
       for (int y = 0; y < PlaneCanvas::kRows; ++y)
-        if (c.at(PlaneCanvas::kRed, x, y) != plain.at(PlaneCanvas::kRed, x, y)) {
-          ASSERT_EQ(plain.at(PlaneCanvas::kRed, x, y), 255) << x << "," << y;
+        if (fixtures::at(c, PlaneCanvas::kRed, x, y) !=
+            fixtures::at(plain, PlaneCanvas::kRed, x, y)) {
+          ASSERT_EQ(fixtures::at(plain, PlaneCanvas::kRed, x, y), 255) << x << "," << y;
         }
   }
 }
 
 TEST(Labels, PieAndPifMaximumDifferOnlyInTheBottomBarOfE) {
-  const PlaneCanvas pie = labelled(1), pif = labelled(2);
+  const PlaneCanvas pie = labelled(stampo::kModePie), pif = labelled(stampo::kModePif);
   int differ = 0;
   for (int x = 133; x <= 232; ++x)
     for (int y = 297; y <= 313; ++y)
-      if (pie.at(PlaneCanvas::kRed, x, y) != pif.at(PlaneCanvas::kRed, x, y)) {
+      if (fixtures::at(pie, PlaneCanvas::kRed, x, y) !=
+          fixtures::at(pif, PlaneCanvas::kRed, x, y)) {
         ++differ;
         EXPECT_EQ(y, 310);
         EXPECT_TRUE(x >= 171 && x <= 176) << x;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "newbmp.h"
+#include "support/canvas.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -12,8 +14,11 @@ using stampo::BmpError;
 using stampo::BmpHeader;
 using stampo::PlaneCanvas;
 
+// Checks the file and, when it can be stamped, reads all its rows.
 BmpError parse(const Bytes& b, BmpHeader& header, PlaneCanvas& canvas) {
-  return stampo::bmpparse(b.data(), b.size(), header, canvas);
+  const BmpError error = stampo::bmpcheck(b.data(), b.size(), header);
+  if (error == BmpError::kNone) stampo::bmpreadrows(b.data(), header, 0, header.height - 1, canvas);
+  return error;
 }
 
 TEST(BmpParse, ReadsRowsBottomUpInBlueGreenRedOrder) {
@@ -26,12 +31,12 @@ TEST(BmpParse, ReadsRowsBottomUpInBlueGreenRedOrder) {
   for (int y = 0; y < 5; ++y) {
     for (int x = 0; x <= 7; ++x) {  // column W, the row's padding, included
       const fixtures::Rgb want = fixtures::pattern(x, y);
-      EXPECT_EQ(canvas.at(PlaneCanvas::kRed, x, y), want.r);
-      EXPECT_EQ(canvas.at(PlaneCanvas::kGreen, x, y), want.g);
-      EXPECT_EQ(canvas.at(PlaneCanvas::kBlue, x, y), want.b);
+      EXPECT_EQ(fixtures::at(canvas, PlaneCanvas::kRed, x, y), want.r);
+      EXPECT_EQ(fixtures::at(canvas, PlaneCanvas::kGreen, x, y), want.g);
+      EXPECT_EQ(fixtures::at(canvas, PlaneCanvas::kBlue, x, y), want.b);
     }
   }
-  EXPECT_EQ(canvas.at(PlaneCanvas::kRed, 0, 5), 255);  // below the picture: white
+  EXPECT_EQ(fixtures::at(canvas, PlaneCanvas::kRed, 0, 5), 255);  // below the picture: white
 }
 
 TEST(BmpEncode, RoundTripsTheInputAndGrowsTheHeader) {
@@ -45,7 +50,7 @@ TEST(BmpEncode, RoundTripsTheInputAndGrowsTheHeader) {
   stampo::bmpencode(header, canvas, 300, out);
   EXPECT_EQ(out, file);
 
-  stampo::bmpgrow(header);
+  stampo::bmpsetoutputsize(header);
   stampo::bmpencode(header, canvas, 340, out);
   ASSERT_EQ(out.size(), 477414u);
   Bytes want(file.begin(), file.begin() + 54);

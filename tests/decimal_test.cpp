@@ -9,39 +9,39 @@
 namespace {
 
 using stampo::fixed2;
-using stampo::textint;
-using stampo::textreal;
+using stampo::parseint;
+using stampo::parsereal;
 
 TEST(TextInt, StopsAtTheFirstNonDigitAndSaturates) {
-  EXPECT_EQ(textint("1,234"), 1);
-  EXPECT_EQ(textint(" \t-42x"), -42);
-  EXPECT_EQ(textint("+7"), 7);
-  EXPECT_EQ(textint(""), 0);
-  EXPECT_EQ(textint("- 5"), 0);
-  EXPECT_EQ(textint("2147483647"), 2147483647);
-  EXPECT_EQ(textint("2147483648"), std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(textint("-2147483648"), std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(textint("-99999999999999999999999"), std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(textint("00000000000000000000012"), 12);
+  EXPECT_EQ(parseint("1,234"), 1);
+  EXPECT_EQ(parseint(" \t-42x"), -42);
+  EXPECT_EQ(parseint("+7"), 7);
+  EXPECT_EQ(parseint(""), 0);
+  EXPECT_EQ(parseint("- 5"), 0);
+  EXPECT_EQ(parseint("2147483647"), 2147483647);
+  EXPECT_EQ(parseint("2147483648"), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(parseint("-2147483648"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(parseint("-99999999999999999999999"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(parseint("00000000000000000000012"), 12);
 }
 
 TEST(TextReal, PlainDecimalNotationOnly) {
-  EXPECT_EQ(textreal("12.34"), 12.34);
-  EXPECT_EQ(textreal(" .5e1x"), 5.0);
-  EXPECT_EQ(textreal("3e"), 3.0);
-  EXPECT_EQ(textreal("-2.E+2"), -200.0);
-  EXPECT_EQ(textreal("."), 0.0);
-  EXPECT_EQ(textreal("inf"), 0.0);
-  EXPECT_EQ(textreal("nan"), 0.0);
-  EXPECT_EQ(textreal("0x10"), 0.0);
-  EXPECT_TRUE(std::isinf(textreal("1e999")));
+  EXPECT_EQ(parsereal("12.34"), 12.34);
+  EXPECT_EQ(parsereal(" .5e1x"), 5.0);
+  EXPECT_EQ(parsereal("3e"), 3.0);
+  EXPECT_EQ(parsereal("-2.E+2"), -200.0);
+  EXPECT_EQ(parsereal("."), 0.0);
+  EXPECT_EQ(parsereal("inf"), 0.0);
+  EXPECT_EQ(parsereal("nan"), 0.0);
+  EXPECT_EQ(parsereal("0x10"), 0.0);
+  EXPECT_TRUE(std::isinf(parsereal("1e999")));
 }
 
 TEST(TextReal, RoundsCorrectlyOnEveryPlatform) {
-  EXPECT_EQ(textreal("9007199254740993"), 9007199254740992.0);  // tie: to even
-  EXPECT_EQ(textreal("1.00000000000000011102230246251565404236316680908203125"), 1.0);
-  EXPECT_EQ(textreal("1.00000000000000011102230246251565404236316680908203126"), 1.0 + 0x1p-52);
-  EXPECT_EQ(textreal("0.285"), 0.285);
+  EXPECT_EQ(parsereal("9007199254740993"), 9007199254740992.0);  // tie: to even
+  EXPECT_EQ(parsereal("1.00000000000000011102230246251565404236316680908203125"), 1.0);
+  EXPECT_EQ(parsereal("1.00000000000000011102230246251565404236316680908203126"), 1.0 + 0x1p-52);
+  EXPECT_EQ(parsereal("0.285"), 0.285);
 }
 
 TEST(ToFloat, NarrowsLikeIeeeWithoutOverflow) {

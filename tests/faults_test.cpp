@@ -51,13 +51,14 @@ TEST_F(Faults, BackupFolderIsReadOnly) {
 TEST_F(Faults, PictureHeldByAnotherProgramIsRefused) {
   const char* holdfile = std::getenv("STAMPO_HOLDFILE");
   if (!windows() || holdfile == nullptr) GTEST_SKIP() << "Windows share modes, under Wine";
-  const std::string command = "cd " + quote(dir_.string()) + " && { " + holdfile +
-                              " disc.bmp >held.txt </dev/null & echo $! >holder.pid; } && "
-                              "for i in $(seq 100); do grep -q held held.txt && break; sleep 0.1; done";
+  const std::string command =
+      "cd " + quote(dir_.string()) + " && { " + holdfile +
+      " disc.bmp >held.txt </dev/null & echo $! >holder.pid; } && "
+      "for i in $(seq 100); do grep -q held held.txt && break; sleep 0.1; done";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const Result r = run({"disc.html"});
-  const std::string release = "cd " + quote(dir_.string()) +
-                              " && kill $(cat holder.pid) && rm held.txt holder.pid";
+  const std::string release =
+      "cd " + quote(dir_.string()) + " && kill $(cat holder.pid) && rm held.txt holder.pid";
   EXPECT_EQ(std::system(release.c_str()), 0);
   expectfailure(r, "fopen: disc.bmp: ");
   EXPECT_EQ(r.err.find("Permission denied"), std::string::npos) << r.err;

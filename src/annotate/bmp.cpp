@@ -14,15 +14,11 @@ constexpr std::size_t kInfo = 14;  // start of the info header
 constexpr std::size_t kInfoSizeAt = kInfo + 0;
 constexpr std::size_t kWidthAt = kInfo + 4;
 constexpr std::size_t kHeightAt = kInfo + 8;
-constexpr std::size_t kPlanesAt = kInfo + 12;
 constexpr std::size_t kBitCountAt = kInfo + 14;
 constexpr std::size_t kCompressionAt = kInfo + 16;
 constexpr std::size_t kImageSizeAt = kInfo + 20;
-constexpr std::size_t kXResolutionAt = kInfo + 24;
-constexpr std::size_t kYResolutionAt = kInfo + 28;
 constexpr std::uint32_t kInfoSize = 40;
 constexpr std::uint32_t kBitCount = 24;
-constexpr std::uint32_t kPixelsPerMetre = 2835;  // 72 dpi
 
 std::size_t rowbytes(int width) { return 3 * (std::size_t(width) + 1); }
 
@@ -49,13 +45,13 @@ BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header)
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return BmpError::kNotBmp;
   if (size > kMaxPictureFile) return BmpError::kTooLarge;
   if (size < kBmpHeaderSize) return BmpError::kTruncated;
-  if (rdle32(data + kInfoSizeAt) != kInfoSize) return BmpError::kInfoSize;
-  if (rdle16(data + kBitCountAt) != kBitCount) return BmpError::kBitCount;
-  if (rdle32(data + kCompressionAt) != 0) return BmpError::kCompression;
-  const std::uint32_t width = rdle32(data + kWidthAt);
+  if (readle32(data + kInfoSizeAt) != kInfoSize) return BmpError::kInfoSize;
+  if (readle16(data + kBitCountAt) != kBitCount) return BmpError::kBitCount;
+  if (readle32(data + kCompressionAt) != 0) return BmpError::kCompression;
+  const std::uint32_t width = readle32(data + kWidthAt);
   if (width < 1 || width > std::uint32_t(kBmpMaxWidth) || (width + 1) % 4 != 0)
     return BmpError::kWidth;
-  const std::int32_t height = std::int32_t(rdle32(data + kHeightAt));
+  const std::int32_t height = std::int32_t(readle32(data + kHeightAt));
   if (height < 1 || height > kOutputRows) return BmpError::kHeight;
   const int w = int(width);
   const int h = int(height);
@@ -88,50 +84,13 @@ void bmpwriterows(const PlaneCanvas& canvas, const BmpHeader& header, int y0, in
   canvastorows(canvas, y0, y1 - y0 + 1, header.width + 1, rows);
 }
 
-BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
-                  PlaneCanvas& canvas) {
-  const BmpError error = bmpcheck(data, size, header);
-  if (error == BmpError::kNone) bmpreadrows(data, header, 0, header.height - 1, canvas);
-  return error;
-}
-
-void bmpgrow(BmpHeader& header) {
+void bmpsetoutputsize(BmpHeader& header) {
   const std::uint32_t image = std::uint32_t(rowbytes(header.width) * kOutputRows);
   std::uint8_t* b = header.bytes.data();
-  wrle(b + kFileSizeAt, image + kBmpHeaderSize, 3);
-  wrle(b + kImageSizeAt, image, 3);
-  wrle(b + kHeightAt, kOutputRows, 2);
+  writele(b + kFileSizeAt, image + kBmpHeaderSize, 3);
+  writele(b + kImageSizeAt, image, 3);
+  writele(b + kHeightAt, kOutputRows, 2);
   header.height = kOutputRows;
-}
-
-void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
-               std::vector<std::uint8_t>& out) {
-  out.resize(kBmpHeaderSize + rowbytes(header.width) * std::size_t(rows));
-  std::memcpy(out.data(), header.bytes.data(), kBmpHeaderSize);
-  BmpHeader shape = header;
-  shape.height = rows;
-  bmpwriterows(canvas, shape, 0, rows - 1, out.data());
-}
-
-BmpHeader bmpnewheader(int width, int height) {
-  BmpHeader header;
-  header.width = width;
-  header.height = height;
-  std::uint8_t* b = header.bytes.data();
-  const std::uint32_t image = std::uint32_t(rowbytes(width) * std::size_t(height));
-  b[0] = 'B';
-  b[1] = 'M';
-  wrle(b + kFileSizeAt, image + kBmpHeaderSize, 4);
-  wrle(b + 10, kBmpHeaderSize, 4);
-  wrle(b + kInfoSizeAt, kInfoSize, 4);
-  wrle(b + kWidthAt, std::uint32_t(width), 4);
-  wrle(b + kHeightAt, std::uint32_t(height), 4);
-  wrle(b + kPlanesAt, 1, 2);
-  wrle(b + kBitCountAt, kBitCount, 2);
-  wrle(b + kImageSizeAt, image, 4);
-  wrle(b + kXResolutionAt, kPixelsPerMetre, 4);
-  wrle(b + kYResolutionAt, kPixelsPerMetre, 4);
-  return header;
 }
 
 }  // namespace stampo

@@ -77,22 +77,12 @@ void bmpreadrows(const std::uint8_t* data, const BmpHeader& header, int y0, int 
 void bmpwriterows(const PlaneCanvas& canvas, const BmpHeader& header, int y0, int y1,
                   std::uint8_t* data);
 
-// Checks the file as bmpcheck does and, when it can be stamped, fills the
-// header and rows 0 to H - 1 of columns 0 to W of the canvas. The rest of
-// the canvas is left as it was.
-BmpError bmpparse(const std::uint8_t* data, std::size_t size, BmpHeader& header,
-                  PlaneCanvas& canvas);
-
 // The header of the stamped picture: height 340, image size and file
-// size to match. Only the low bytes of those fields change in the bytes.
-void bmpgrow(BmpHeader& header);
-
-// The header bytes followed by `rows` rows of the canvas (row rows - 1
-// first), columns 0 to W.
-void bmpencode(const BmpHeader& header, const PlaneCanvas& canvas, int rows,
-               std::vector<std::uint8_t>& out);
-
-// A plain header for a new W x H picture.
-BmpHeader bmpnewheader(int width, int height);
+// size to match. Only the low bytes of those fields change in the bytes:
+// the three low bytes of each size, the two low bytes of the height. The
+// high bytes stay as the scanner wrote them, so that a stamped picture's
+// header differs from its original's in those bytes alone, as stamped
+// pictures always have.
+void bmpsetoutputsize(BmpHeader& header);
 
 }  // namespace stampo

@@ -25,8 +25,6 @@ class PlaneCanvas {
   std::uint8_t* plane(Plane p) { return samples_.data() + p * kPlaneSize; }
   const std::uint8_t* plane(Plane p) const { return samples_.data() + p * kPlaneSize; }
 
-  std::uint8_t at(Plane p, int x, int y) const { return plane(p)[index(x, y)]; }
-
   // The band is grey-scale: every drawing step writes one value to all
   // three planes.
   void set(int x, int y, std::uint8_t v) {

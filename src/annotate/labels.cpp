@@ -136,7 +136,7 @@ void putlabel(PlaneCanvas& canvas, const Label& label) {
 
 }  // namespace
 
-void putlabels(PlaneCanvas& canvas, std::int32_t mode) {
+void putlabels(PlaneCanvas& canvas, ScanMode mode) {
   const Label* set = mode == kModePie ? kPieLabels : mode == kModePif ? kPifLabels : nullptr;
   if (set == nullptr) return;
   for (int i = 0; i < 4; ++i) putlabel(canvas, set[i]);

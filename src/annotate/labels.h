@@ -11,6 +11,6 @@ namespace stampo {
 
 // Draws the label set of the scan mode; any mode but PIE and PIF draws
 // nothing.
-void putlabels(PlaneCanvas& canvas, std::int32_t mode);
+void putlabels(PlaneCanvas& canvas, ScanMode mode);
 
 }  // namespace stampo

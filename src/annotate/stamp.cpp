@@ -25,7 +25,7 @@ BmpError stamppicture(const std::uint8_t* data, std::size_t size, const ScanSumm
     return error;
   }
   BmpHeader stamped = header;
-  bmpgrow(stamped);
+  bmpsetoutputsize(stamped);
   const std::size_t row = bmprowbytes(header);
   out.resize(kBmpHeaderSize + row * kOutputRows);
   std::memcpy(out.data(), stamped.bytes.data(), kBmpHeaderSize);

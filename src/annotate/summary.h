@@ -17,7 +17,7 @@ struct ScanSummary {
   std::int32_t maximum = 0;
   std::int32_t total = 0;
   std::int32_t pof = 0;
-  std::int32_t mode = kModeNone;
+  ScanMode mode = kModeNone;
 };
 
 }  // namespace stampo

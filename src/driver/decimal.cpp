@@ -24,7 +24,7 @@ std::size_t skipdigits(const std::string& s, std::size_t i) {
 
 }  // namespace
 
-std::int32_t textint(const std::string& text) {
+std::int32_t parseint(const std::string& text) {
   std::size_t i = skipblanks(text, 0);
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
@@ -38,7 +38,7 @@ std::int32_t textint(const std::string& text) {
   return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max() : std::int32_t(magnitude);
 }
 
-double textreal(const std::string& text) {
+double parsereal(const std::string& text) {
   const std::size_t start = skipblanks(text, 0);
   std::size_t i = start;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;

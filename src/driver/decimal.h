@@ -10,12 +10,12 @@ namespace stampo {
 
 // Leading white space, an optional sign, then digits; stops at the first
 // other byte. No digits gives 0; out of range gives INT32_MAX or INT32_MIN.
-std::int32_t textint(const std::string& text);
+std::int32_t parseint(const std::string& text);
 
 // Leading white space, an optional sign, digits with an optional point,
 // then an optional exponent; stops at the first other byte. No digits
 // gives 0. Correctly rounded to double.
-double textreal(const std::string& text);
+double parsereal(const std::string& text);
 
 // The double as the nearest float, as IEEE arithmetic narrows it: beyond
 // the largest float by half a step or more it becomes infinity.

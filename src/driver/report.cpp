@@ -100,10 +100,10 @@ ReportScan readfigures(ReportLines& lines) {
     if (cutinvalue(line, length)) return scan;     // the figure may be missing digits
     const std::string value = valuetext(line, length);
     switch (n) {
-      case kAverageLine: s.average = tofloat(textreal(value)); break;
-      case kMaximumLine: s.maximum = textint(value); break;
-      case kTotalLine: s.total = textint(value); break;
-      default: s.pof = textint(value); break;
+      case kAverageLine: s.average = tofloat(parsereal(value)); break;
+      case kMaximumLine: s.maximum = parseint(value); break;
+      case kTotalLine: s.total = parseint(value); break;
+      default: s.pof = parseint(value); break;
     }
     ++scan.figures;
   }

@@ -3,6 +3,8 @@
 // reads it as lines the way a 1024-byte fgets buffer delivers them: one
 // read yields at most 1023 bytes, through the first line feed, so a longer
 // physical line arrives as several reads, and each read counts as a line.
+// (That is how the program has always counted; a report with a very long
+// line must keep giving the figures it always gave, so the count stays.)
 //
 // The scan mode marker is a line that begins
 //     <td width="86">PIE</td>     (PIE Sum8)   or

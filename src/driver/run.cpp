@@ -103,6 +103,8 @@ std::string picturepath(const std::string& report) {
 }
 
 // The figures read so far, two to a line, as the console shows them.
+// "avarage" is misspelt on purpose: it is what the console has always
+// said, and the scripts that read Stampo's output look for it.
 std::string figuretext(const ScanSummary& s, int figures) {
   std::string text;
   if (figures >= 1) text += "avarage : " + fixed2(s.average) + "      ";
