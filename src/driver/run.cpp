@@ -46,7 +46,7 @@ const char kHelp[] =
     "Exit status: 0 when every report was handled; 1 after a failure, which\n"
     "ends the run (the message names the file), or for the usage text.\n"
     "\n"
-    "Stampo " STAMPO_VERSION ". MIT licence, copyright the Stampo authors: see LICENSE.\n";
+    "Stampo " STAMPO_VERSION ". MIT licence, copyright the Stampo authors: see the LICENSE file.\n";
 
 // "fopen: D:/scans/disc.html: No such file or directory" on standard error.
 int fail(const FileError& e) {
