@@ -22,6 +22,7 @@ TEST_F(Stampo, FolderStandsForTheReportsDirectlyInIt) {
   const Bytes a = scan("batch/a", pifreport("1", "1", "1", "1"));
   writefile(path("batch/c.HTML"), piereport("3", "3", "3", "3"));  // not a name the rule maps
   writefile(path("batch/notes.txt"), "not a report");
+  writefile(path("batch/a.html.orig"), piereport("5", "5", "5", "5"));  // a copy kept aside
   const Bytes deeper = scan("batch/sub.html/d", piereport("4", "4", "4", "4"));
   const Bytes z = scan("z", piereport("9", "9", "9", "9"));
   fs::create_directory(path("empty"));
