@@ -78,8 +78,8 @@ class LockedFile {
   friend FileError replacewhole(const std::string&, const std::uint8_t*, std::size_t,
                                 const LockedFile&);
   std::string path_;
-  std::intptr_t file_ = -1;  // the descriptor (POSIX) or handle (Windows)
-  std::intptr_t lock_ = 0;   // Windows: the mutex that stands for the lock
+  std::intptr_t file_ = -1;                  // the descriptor (POSIX) or handle (Windows)
+  [[maybe_unused]] std::intptr_t lock_ = 0;  // Windows: the mutex that stands for the lock
 };
 
 // Replaces the file at `path` (a symbolic link itself, not what it points
