@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -155,30 +154,24 @@ FileError replaceat(const std::string& target, const std::string& path, const st
   writing(temporary);
   // Created for our eyes only; the owner, group and bits of `like` follow.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    const FileError e = lasterror("fopen", path);
-    writing("");
-    return e;
-  }
-  FileError e;
-  // The owner and group only where the system lets us give them away (as
-  // root, or to a group we belong to). A group we could not give loses
-  // its access, so the new file is never more readable than `like`.
-  if (::fchown(fd, like.st_uid, like.st_gid) != 0) (void)::fchown(fd, uid_t(-1), like.st_gid);
-  mode_t mode = like.st_mode & 0777;
-  struct stat now;
-  if (::fstat(fd, &now) != 0 || now.st_gid != like.st_gid) mode &= ~mode_t(0070);
-  if (::fchmod(fd, mode) != 0) e = lasterror("fopen", path);
-  if (e.ok()) e = writefd(fd, data, size, path);
-  if (e.ok() && ::fsync(fd) != 0) e = lasterror("fsync", path);
-  if (::close(fd) != 0 && e.ok()) e = lasterror("fclose", path);
-  if (e.ok() && ::rename(temporary.c_str(), target.c_str()) != 0) e = lasterror("rename", path);
-  if (!e.ok()) {
-    ::unlink(temporary.c_str());
-    writing("");
-    return e;
+  FileError e = fd < 0 ? lasterror("fopen", path) : FileError();
+  if (fd >= 0) {
+    // The owner and group only where the system lets us give them away
+    // (as root, or to a group we belong to). A group we could not give
+    // loses its access, so the new file is never more readable than `like`.
+    if (::fchown(fd, like.st_uid, like.st_gid) != 0) (void)::fchown(fd, uid_t(-1), like.st_gid);
+    mode_t mode = like.st_mode & 0777;
+    struct stat now;
+    if (::fstat(fd, &now) != 0 || now.st_gid != like.st_gid) mode &= ~mode_t(0070);
+    if (::fchmod(fd, mode) != 0) e = lasterror("fopen", path);
+    if (e.ok()) e = writefd(fd, data, size, path);
+    if (e.ok() && ::fsync(fd) != 0) e = lasterror("fsync", path);
+    if (::close(fd) != 0 && e.ok()) e = lasterror("fclose", path);
+    if (e.ok() && ::rename(temporary.c_str(), target.c_str()) != 0) e = lasterror("rename", path);
+    if (!e.ok()) ::unlink(temporary.c_str());
   }
   writing("");
+  if (!e.ok()) return e;
   std::string folder = std::filesystem::path(target).parent_path().string();
   return syncfolder(folder.empty() ? "." : folder, path);
 }

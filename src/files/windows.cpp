@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 
 #include "file.h"
