@@ -2,11 +2,16 @@
 // status 1, and the original picture bytes still in the picture or in its
 // backup.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "support/harness.h"
 
@@ -21,29 +26,168 @@ class Faults : public Stampo {
     picture_ = scan("disc", piereport("1.5", "2", "3", "4"));
   }
 
-  void expectfailure(const Result& r, const std::string& err) const {
+  void expectfailure(const Result& r, const std::string& err, const std::string& out = "") const {
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, summary("disc.bmp", "PIE Sum8", "1.50", "2", "3", "4"));
+    EXPECT_EQ(r.out, summary("disc.bmp", "PIE Sum8", "1.50", "2", "3", "4") + out);
     EXPECT_EQ(r.err.rfind(err, 0), 0u) << r.err;
+  }
+
+  // Every file in the test's folder (and one folder down) with its bytes,
+  // links as their targets' names: what must not change.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+      const std::string name = fs::relative(e.path(), dir_).string();
+      if (e.is_symlink())
+        all[name] = "-> " + fs::read_symlink(e.path()).string();
+      else if (e.is_regular_file())
+        all[name] = text(readfile(e.path().string()));
+      else
+        all[name] = e.is_directory() ? "folder" : "other";
+    }
+    return all;
   }
 
   Bytes picture_;
 };
 
-TEST_F(Faults, BackupPathIsAFolder) {
-  fs::create_directory(path("disc.bmp.bak"));
-  expectfailure(run({"disc.html"}), "rename: disc.bmp.bak: ");
-  EXPECT_EQ(readfile(path("disc.bmp")), picture_);
-}
-
 TEST_F(Faults, BackupFolderIsReadOnly) {
   REQUIRE_UNPRIVILEGED(as);
   fs::permissions(path("disc.bmp"), fs::perms(0666));
   fs::permissions(dir_, fs::perms(0555));
-  expectfailure(run({"disc.html"}, as), "fopen: disc.bmp.bak: Permission denied");
+  expectfailure(run({"disc.html"}, as), "fopen: disc.bmp: Permission denied");
   fs::permissions(dir_, fs::perms(0755));
   EXPECT_EQ(readfile(path("disc.bmp")), picture_);
   EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
+}
+
+// Layouts of files that cannot be stamped safely are refused at once,
+// before anything is written, and never waited on: the picture, its
+// backup and the folder are left exactly as they were.
+TEST_F(Faults, OddLayoutsAreRefusedWithNothingWritten) {
+  const bool posix = !windows();
+  const Bytes stamped = [&] {
+    Bytes b = picture_;
+    b.resize(54 + 3 * 468 * 340, 0);
+    setle32(b, 22, 340);
+    return b;
+  }();
+  struct Case {
+    const char* what;
+    bool runs;  // where the layout can be made
+    std::function<void()> make;
+    const char* err;  // the start of standard error ("" if it is on standard output)
+    const char* out;  // what follows the summary on standard output
+  };
+  const auto link = [&](const char* to, const char* at) {
+    fs::remove(path(at));
+    fs::create_symlink(to, path(at));
+  };
+  const auto fifo = [&](const char* at) {
+    fs::remove(path(at));
+    ASSERT_EQ(::mkfifo(path(at).c_str(), 0644), 0);
+  };
+  const Case cases[] = {
+      {"picture a link to its backup", posix,
+       [&] {
+         writefile(path("disc.bmp.bak"), picture_);
+         link("disc.bmp.bak", "disc.bmp");
+       },
+       "disc.bmp: the picture and its backup disc.bmp.bak are the same file", ""},
+      {"backup a link to the picture", posix, [&] { link("disc.bmp", "disc.bmp.bak"); },
+       "disc.bmp: the picture and its backup disc.bmp.bak are the same file", ""},
+      {"backup a hard link", true,
+       [&] { fs::create_hard_link(path("disc.bmp"), path("disc.bmp.bak")); },
+       "disc.bmp: the picture and its backup disc.bmp.bak are the same file", ""},
+      {"picture a pipe", posix, [&] { fifo("disc.bmp"); }, "fopen: disc.bmp: Not a regular file",
+       ""},
+      {"backup a pipe", posix, [&] { fifo("disc.bmp.bak"); },
+       "fopen: disc.bmp.bak: Not a regular file", ""},
+      {"stamped picture's backup a pipe", posix,
+       [&] {
+         writefile(path("disc.bmp"), stamped);
+         fifo("disc.bmp.bak");
+       },
+       "disc.bmp: already stamped, and its backup disc.bmp.bak cannot be read (Not a regular "
+       "file)",
+       ""},
+      {"backup a folder", true, [&] { fs::create_directory(path("disc.bmp.bak")); },
+       posix ? "fopen: disc.bmp.bak: Is a directory" : "fopen: disc.bmp.bak: ", ""},
+      {"picture a folder", true,
+       [&] {
+         fs::remove(path("disc.bmp"));
+         fs::create_directory(path("disc.bmp"));
+       },
+       posix ? "fopen: disc.bmp: Is a directory" : "fopen: disc.bmp: ", ""},
+      {"pixels not at byte 54", true,
+       [&] {
+         Bytes b = picture_;
+         setle32(b, 10, 58);
+         b.insert(b.begin() + 54, 4, 0);
+         writefile(path("disc.bmp"), b);
+       },
+       "", "input file is not a supported 24-bit BMP image.\n"},
+  };
+  for (const Case& c : cases) {
+    if (!c.runs) continue;
+    SCOPED_TRACE(c.what);
+    for (const std::string& name : files()) fs::remove_all(path(name));
+    picture_ = scan("disc", piereport("1.5", "2", "3", "4"));
+    c.make();
+    const auto before = snapshot();
+    const Result r = run({"disc.html"}, posix ? "timeout 20 " : "");
+    expectfailure(r, c.err, c.out);
+    EXPECT_EQ(snapshot(), before);
+  }
+  // A report that is a pipe is refused too, before anything is printed.
+  if (posix) {
+    fifo("disc.html");
+    const Result r = run({"disc.html"}, "timeout 20 ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "fopen: disc.html: Not a regular file\n");
+  }
+}
+
+// As another user, layouts where only the rename could have failed: a
+// link into a folder we may not write, another user's picture or leftover
+// temporary file in a sticky folder such as /tmp.
+TEST_F(Faults, PicturesWeMayNotReplaceAreRefusedWithNothingWritten) {
+  REQUIRE_UNPRIVILEGED(as);
+  if (::geteuid() != 0) GTEST_SKIP() << "needs files of two users";
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    const char* err;
+  } cases[] = {
+      {"link into a read-only folder",
+       [&] {
+         fs::create_directory(path("store"));
+         fs::rename(path("disc.bmp"), path("store/disc.bmp"));
+         fs::create_symlink("store/disc.bmp", path("disc.bmp"));
+         fs::permissions(path("store/disc.bmp"), fs::perms(0666));
+       },
+       "fopen: disc.bmp: Permission denied"},
+      {"another user's picture in a sticky folder",
+       [&] { fs::permissions(path("disc.bmp"), fs::perms(0666)); },
+       "rename: disc.bmp: Operation not permitted"},
+      {"another user's leftover in a sticky folder",
+       [&] {
+         ASSERT_EQ(::chown(path("disc.bmp").c_str(), 65534, 65534), 0);
+         writefile(path("disc.bmp.stampo-tmp"), "left by root");
+       },
+       "remove: disc.bmp.stampo-tmp: Operation not permitted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& name : files()) fs::remove_all(path(name));
+    picture_ = scan("disc", piereport("1.5", "2", "3", "4"));
+    c.make();
+    fs::permissions(dir_, fs::perms(01777));
+    const auto before = snapshot();
+    expectfailure(run({"disc.html"}, as), c.err);
+    EXPECT_EQ(snapshot(), before);
+    fs::permissions(dir_, fs::perms(0755));
+  }
 }
 
 // Windows: a picture another program holds is refused in the system's
@@ -111,22 +255,15 @@ TEST_F(Faults, UnreadableReportOrPicture) {
   EXPECT_EQ(r.err, "fopen: disc.html: Permission denied\n");
 }
 
-TEST_F(Faults, PictureIsAFolder) {
+// A device is refused, never read: one made in the test's own folder, so
+// that a faulty build cannot replace a system file.
+TEST_F(Faults, DeviceAsPictureIsRefused) {
+  if (windows()) GTEST_SKIP() << "no devices in Windows folders";
   fs::remove(path("disc.bmp"));
-  fs::create_directory(path("disc.bmp"));
-  const Result p = run({"disc.html"});
-  expectfailure(p, windows() ? "fopen: disc.bmp: " : "fread: disc.bmp: Is a directory");
-  EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
-}
-
-TEST_F(Faults, EndlessDeviceAsPictureIsRefused) {
-  if (windows()) GTEST_SKIP() << "no endless devices on Windows";
-  fs::remove(path("disc.bmp"));
-  fs::create_symlink("/dev/zero", path("disc.bmp"));
-  const Result r = run({"disc.html"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, summary("disc.bmp", "PIE Sum8", "1.50", "2", "3", "4") +
-                       "input file is not BMP image.\n");
+  if (::mknod(path("disc.bmp").c_str(), S_IFCHR | 0666, makedev(1, 5)) != 0)
+    GTEST_SKIP() << "mknod is not allowed here";
+  expectfailure(run({"disc.html"}, "timeout 20 "), "fopen: disc.bmp: Not a regular file");
+  EXPECT_EQ(files(), (std::vector<std::string>{"disc.bmp", "disc.html"}));
 }
 
 TEST_F(Faults, BatchStopsAtTheFirstFatalFailure) {

@@ -248,12 +248,43 @@ TEST_F(Rerun, ReplacedFilesKeepPermissionsOwnersAndLinks) {
   fs::create_directory(path("store"));
   const Bytes linked = scan("store/link", piereport("5", "6", "7", "8"));
   writefile(path("link.html"), piereport("5", "6", "7", "8"));
+  fs::permissions(path("store/link.bmp"), fs::perms(0600));  // the link's own bits are 0777
   fs::create_symlink("store/link.bmp", path("link.bmp"));
   ASSERT_EQ(run({"link.html"}).status, 0);
   EXPECT_TRUE(fs::is_symlink(path("link.bmp")));
   expectstamped(readfile(path("store/link.bmp")), linked, kW, kH);
   EXPECT_EQ(readfile(path("link.bmp.bak")), linked);
   EXPECT_FALSE(fs::exists(path("store/link.bmp.stampo-tmp")));
+  EXPECT_EQ(fs::status(path("store/link.bmp")).permissions(), fs::perms(0600));
+  EXPECT_EQ(fs::status(path("link.bmp.bak")).permissions(), fs::perms(0600));
+
+  // An ACL and extended attributes stay on both files, and the backup
+  // keeps the original's date.
+  if (std::system("setfacl --version >/dev/null 2>&1 && setfattr --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs Debian's acl and attr";
+  const Bytes scanned = scan("acl", piereport("1", "2", "3", "4"));
+  const std::string acl = quote(path("acl.bmp"));
+  ASSERT_EQ(std::system(("setfacl -m u:65534:r,g::-,o::- " + acl + " && setfattr -n user.scan -v 2020 " +
+                         acl + " && touch -m -d 2020-05-01T10:00:00 " + acl)
+                            .c_str()),
+            0);
+  const auto rules = [&](const std::string& name) {
+    const std::string command = "cd " + quote(dir_.string()) + " && getfacl -cn " + name +
+                                " >rules.txt && getfattr -d " + name +
+                                " | tail -n +2 >>rules.txt && stat -c %Y " + name + " >>rules.txt";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string got = text(readfile(path("rules.txt")));
+    fs::remove(path("rules.txt"));
+    return got;
+  };
+  const std::string before = rules("acl.bmp");
+  ASSERT_NE(before.find("user:65534:r--"), std::string::npos) << before;
+  ASSERT_EQ(run({"acl.html"}).status, 0);
+  EXPECT_EQ(rules("acl.bmp.bak"), before);
+  const std::string after = rules("acl.bmp");
+  EXPECT_EQ(after.substr(0, after.rfind('\n', after.size() - 2)),
+            before.substr(0, before.rfind('\n', before.size() - 2)));  // a new date
+  EXPECT_EQ(readfile(path("acl.bmp.bak")), scanned);
 }
 
 // Any picture whose backup's name fits the system's 255-byte (or

@@ -10,6 +10,7 @@ namespace stampo {
 namespace {
 
 constexpr std::size_t kFileSizeAt = 2;
+constexpr std::size_t kDataOffsetAt = 10;
 constexpr std::size_t kInfo = 14;  // start of the info header
 constexpr std::size_t kInfoSizeAt = kInfo + 0;
 constexpr std::size_t kWidthAt = kInfo + 4;
@@ -29,6 +30,7 @@ const char* bmpmessage(BmpError e) {
     case BmpError::kNone: return "";
     case BmpError::kNotBmp: return "input file is not BMP image.\n";
     case BmpError::kInfoSize: return "input file has an unsupported BMP header (not 40 bytes).\n";
+    case BmpError::kDataOffset: return "input file is not a supported 24-bit BMP image.\n";
     case BmpError::kBitCount: return "input file is not 24-bit BMP image.\n";
     case BmpError::kCompression: return "input file is compressed BMP image.\n";
     case BmpError::kWidth:
@@ -46,6 +48,9 @@ BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header)
   if (size > kMaxPictureFile) return BmpError::kTooLarge;
   if (size < kBmpHeaderSize) return BmpError::kTruncated;
   if (readle32(data + kInfoSizeAt) != kInfoSize) return BmpError::kInfoSize;
+  // Pixels anywhere else would be written back at byte 54 under a header
+  // that still points elsewhere: a broken picture.
+  if (readle32(data + kDataOffsetAt) != kBmpHeaderSize) return BmpError::kDataOffset;
   if (readle16(data + kBitCountAt) != kBitCount) return BmpError::kBitCount;
   if (readle32(data + kCompressionAt) != 0) return BmpError::kCompression;
   const std::uint32_t width = readle32(data + kWidthAt);

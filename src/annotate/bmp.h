@@ -8,7 +8,7 @@
 //     0  2  signature "BM"
 //     2  4  file size
 //     6  4  reserved
-//    10  4  offset of the pixel data (not consulted: pixels follow byte 53)
+//    10  4  offset of the pixel data: 54, the pixels right after the header
 //   info header (40 bytes, at byte 14)
 //    14  4  info header size, 40
 //    18  4  width W
@@ -50,6 +50,7 @@ enum class BmpError {
   kNone,
   kNotBmp,
   kInfoSize,
+  kDataOffset,
   kBitCount,
   kCompression,
   kWidth,

@@ -55,17 +55,22 @@ StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspac
     failure.kind = StampFailure::kRefused;
     return failure;
   }
-  e = picture.checkwritable();
+  // A picture that is its own backup (a link either way, or a hard link)
+  // would lose its original when either is replaced.
+  const std::string backup = path + ".bak";
+  if (picture.issame(backup)) return failed(StampFailure::kSameFile);
+  e = picture.checkreplaceable();
   if (!e.ok()) return failed(StampFailure::kFile, e);
 
-  // The backup is the input file exactly, trailing bytes and all, and is
-  // on the disk before the picture is replaced.
-  const std::string backup = path + ".bak";
+  // The backup is the input file exactly, trailing bytes and all, with the
+  // picture's rules and date, and is on the disk before the picture is
+  // replaced.
   FileError unreadable;
-  switch (judgebackup(input, backup, work.backup, unreadable)) {
-    case Backup::kForeign: return failed(StampFailure::kForeignBackup, unreadable);
-    case Backup::kWrite: e = replacewhole(backup, input.data(), input.size(), picture); break;
-    case Backup::kKeep: break;
+  const Backup judged = judgebackup(input, backup, work.backup, unreadable);
+  if (judged == Backup::kForeign) return failed(StampFailure::kForeignBackup, unreadable);
+  if (judged == Backup::kWrite) {
+    e = checkreplaceable(backup);
+    if (e.ok()) e = replacewhole(backup, input.data(), input.size(), picture, true);
   }
   if (e.ok()) e = picture.replace(work.output.data(), work.output.size());
   const FileError closed = picture.close();

@@ -30,6 +30,7 @@ struct StampFailure {
     kFile,           // a file operation failed: `file` says which and why
     kForeignBackup,  // stamped before, and its backup is not its original
                      // (`file` is set when the backup could not be read)
+    kSameFile,       // the picture and its backup are one file
   };
   Kind kind = kNone;
   BmpError refused = BmpError::kNone;
@@ -49,8 +50,12 @@ struct StampFailure {
 // or that the user cannot write, is refused before anything is written.
 // A picture that was stamped before (340 rows high) keeps a backup that
 // holds its original; a backup that does not, or that cannot be read, is
-// never replaced: the picture is then refused (kForeignBackup). Other
-// copies of the program wait while this one works on the picture.
+// never replaced: the picture is then refused (kForeignBackup). A picture
+// that is the same file as its backup (a link, a hard link) is refused
+// (kSameFile). Everything that can be known before the backup is written
+// (the picture can be written and replaced, the backup's place takes a
+// file) is checked before it. Other copies of the program wait while this
+// one works on the picture.
 StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work);
 
 }  // namespace stampo

@@ -87,6 +87,18 @@ int fail(const StampFailure& failure, const std::string& picture) {
       text.write(stderr);
       break;
     }
+    case StampFailure::kSameFile:
+      ConsoleText()
+          .system(picture)
+          .text(": the picture and its backup ")
+          .system(picture + ".bak")
+          .text(
+              " are the same file (a link); nothing was changed. Put a copy of the original "
+              "picture at ")
+          .system(picture)
+          .text(", not a link, and run again.\n")
+          .write(stderr);
+      break;
     case StampFailure::kFile: fail(failure.file); break;
     case StampFailure::kNone: return EXIT_SUCCESS;
   }

@@ -31,15 +31,18 @@ struct StreamCloser {
 };
 using StreamPtr = std::unique_ptr<std::FILE, StreamCloser>;
 
-// Opens the file at `path` for reading in binary mode ("fopen").
+// Opens the file at `path` for reading in binary mode ("fopen"). A path
+// that names no regular file (a folder, a pipe, a device) is refused at
+// once (kNotAFile), never waited on.
 FileError openstream(const std::string& path, StreamPtr& out);
 
 // Closes the stream, reporting a failed close ("fclose") on `path`.
 FileError closestream(StreamPtr& f, const std::string& path);
 
-// Reads the file at `path` from start to end, but never more than
-// limit + 1 bytes: a longer file (or a device that never ends) shows as
-// out.size() > limit. `out` keeps its capacity between calls.
+// Reads the regular file at `path` from start to end, but never more than
+// limit + 1 bytes: a longer file shows as out.size() > limit. `out` keeps
+// its capacity between calls. Anything but a regular file is refused at
+// once (kNotAFile).
 FileError readfile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit);
 
 // A file opened to be read and then replaced whole, with a lock that other
@@ -53,22 +56,32 @@ class LockedFile {
   LockedFile& operator=(const LockedFile&) = delete;
   ~LockedFile();
 
-  // Opens and locks the existing file at `path` ("fopen", "flock"). On
-  // Windows it is opened for writing as well, so a file that cannot be
-  // written (read-only, or held by another program) fails here.
+  // Opens and locks the existing regular file at `path` ("fopen",
+  // "flock"); anything else is refused at once (kNotAFile). On Windows it
+  // is opened for writing and for replacing as well, so a file that cannot
+  // be written (read-only) or that another program holds against it fails
+  // here.
   FileError open(const std::string& path);
 
   // Reads it from start to end, as readfile() does ("fread").
   FileError readall(std::vector<std::uint8_t>& out, std::size_t limit);
 
-  // Whether the user may write the file ("fopen" if not): no write
-  // permission, a read-only or immutable file, a read-only file system.
-  FileError checkwritable() const;
+  // Whether replace() can succeed, checked before anything is written
+  // ("fopen" or "rename" on the path, if not): the user may write the
+  // file, the folder where it really lives (a link's target's) takes a new
+  // file and lets us rename over this one. A temporary file that an
+  // interrupted run left for it is removed here; one that cannot be is
+  // named in the failure.
+  FileError checkreplaceable();
+
+  // Whether `other` names this same file: through a symbolic link either
+  // way, or as another hard link.
+  bool issame(const std::string& other) const;
 
   // Replaces the file the path names with `data`, whole and durably; a
   // symbolic link stays and the file it points to is replaced. The new
-  // file keeps the permission bits and, where the system allows, the
-  // owner and group. Other hard links to the file keep the old contents.
+  // file keeps the old one's access rules (see sys::copyrules). Other hard
+  // links to the file keep the old contents.
   FileError replace(const std::uint8_t* data, std::size_t size);
 
   // Releases the lock and closes the file ("fclose").
@@ -76,19 +89,27 @@ class LockedFile {
 
  private:
   friend FileError replacewhole(const std::string&, const std::uint8_t*, std::size_t,
-                                const LockedFile&);
+                                const LockedFile&, bool);
   std::string path_;
+  std::string target_;                       // the file the path names, links followed
   std::intptr_t file_ = -1;                  // the descriptor (POSIX) or handle (Windows)
   [[maybe_unused]] std::intptr_t lock_ = 0;  // Windows: the mutex that stands for the lock
 };
 
+// Whether the file at `path` could be replaced by replacewhole(), checked
+// before anything is written: nothing there yet, a regular file, or a
+// symbolic link (which is replaced itself); a folder we may write, that
+// lets us rename over it. The temporary file an interrupted run left for
+// it is removed; one that cannot be is named in the failure.
+FileError checkreplaceable(const std::string& path);
+
 // Replaces the file at `path` (a symbolic link itself, not what it points
-// to) with `data`, whole and durably. The new file takes the permission
-// bits of `like` and, where the system allows, its owner and group, so it
-// is never more readable than that file. On failure whatever was at
-// `path` is as it was, and no temporary file is left.
+// to) with `data`, whole and durably. The new file takes the access rules
+// of `like` (see sys::copyrules), so it is never more readable than that
+// file, and with `keeptimes` its modification time too. On failure
+// whatever was at `path` is as it was, and no temporary file is left.
 FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
-                       const LockedFile& like);
+                       const LockedFile& like, bool keeptimes);
 
 // Where the last component of `path` (the file's own name) starts: after
 // the last '/' (and on Windows the last '\\' or a drive's ':').
@@ -101,7 +122,8 @@ std::string joinpath(const std::string& folder, const std::string& name);
 bool isfolder(const std::string& path);
 
 // The names of the files directly inside `folder` (not of folders), in
-// no particular order ("fopen" when it cannot be listed).
+// no particular order ("fopen" when it cannot be listed, "fread" when the
+// listing fails on the way).
 FileError listfolder(const std::string& folder, std::vector<std::string>& names);
 
 // What a command-line argument stands for. On Windows, where a program

@@ -9,10 +9,14 @@
 
 namespace stampo {
 
+// The code of a FileError for a path that names something other than a
+// regular file (a folder, a pipe, a device) where a file is needed.
+constexpr int kNotAFile = -1;
+
 struct FileError {
   const char* call = nullptr;  // nullptr: no failure
   std::string file;
-  int code = 0;  // errno on POSIX; the Win32 error code on Windows
+  int code = 0;  // errno on POSIX; the Win32 error code on Windows; or kNotAFile
 
   bool ok() const { return call == nullptr; }
   // Whether the failure was only that the file (or a folder on its way)
@@ -25,7 +29,8 @@ struct FileError {
 FileError lasterror(const char* call, const std::string& file);
 
 // The system's own words for the error, as UTF-8: strerror on POSIX, the
-// Windows message in the user's language on Windows.
+// Windows message in the user's language on Windows ("Not a regular file"
+// for kNotAFile).
 std::string reason(const FileError& e);
 
 }  // namespace stampo

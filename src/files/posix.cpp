@@ -1,4 +1,6 @@
-// The file layer on POSIX systems.
+// The file layer's system calls on POSIX systems.
+#include <acl/libacl.h>
+#include <attr/libattr.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -6,15 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "file.h"
-#include "paths.h"
+#include "system.h"
 
 namespace stampo {
 
@@ -22,36 +22,34 @@ FileError lasterror(const char* call, const std::string& file) { return {call, f
 
 bool FileError::notfound() const { return code == ENOENT || code == ENOTDIR; }
 
-std::string reason(const FileError& e) { return std::strerror(e.code); }
-
 std::size_t namestart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? 0 : slash + 1;
 }
 
-std::string joinpath(const std::string& folder, const std::string& name) {
-  // A folder that ends in a separator (or a drive, "C:") needs none more.
-  if (folder.empty() || namestart(folder + "x") == folder.size()) return folder + name;
-  return folder + '/' + name;
-}
-
-FileError openstream(const std::string& path, StreamPtr& out) {
-  out.reset(std::fopen(path.c_str(), "rb"));
-  return out ? FileError() : lasterror("fopen", path);
-}
-
-FileError closestream(StreamPtr& f, const std::string& path) {
-  return std::fclose(f.release()) == 0 ? FileError() : lasterror("fclose", path);
-}
-
 namespace {
 
-// The temporary file being written, removed by the signal handler: a
-// string the handler only reads, swapped in and out whole.
-std::atomic<char*> beingwritten{nullptr};
+// The folder a path lies in, as a path of its own.
+std::string folderof(const std::string& path) {
+  const std::size_t start = namestart(path);
+  if (start == 0) return ".";
+  return start == 1 ? "/" : path.substr(0, start - 1);
+}
+
+// A failure with a code of our own choosing.
+FileError failure(const char* call, const std::string& file, int code) {
+  errno = code;
+  return lasterror(call, file);
+}
+
+// The temporary file being written, for the signal handler: a fixed
+// buffer, changed only while the signals are blocked, so the handler
+// never sees it half-written.
+char beingwritten[PATH_MAX + 1];
+const int kWatchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void removeandexit(int signal) {
-  if (const char* temporary = beingwritten.load()) ::unlink(temporary);
+  if (beingwritten[0] != '\0') ::unlink(beingwritten);
   ::signal(signal, SIG_DFL);
   ::raise(signal);  // delivered once this handler returns: the usual end
 }
@@ -60,7 +58,7 @@ void watchsignals() {
   static bool watched = false;
   if (watched) return;
   watched = true;
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : kWatchedSignals) {
     struct sigaction was = {};
     // A signal the caller chose to ignore (nohup, a background job) stays
     // ignored.
@@ -72,182 +70,223 @@ void watchsignals() {
   }
 }
 
-// Marks `path` as the temporary file being written (or none, for an
-// empty path), for the signal handler.
-void writing(const std::string& path) {
-  watchsignals();
-  char* now = nullptr;
-  if (!path.empty()) {
-    now = static_cast<char*>(std::malloc(path.size() + 1));
-    if (now != nullptr) std::memcpy(now, path.c_str(), path.size() + 1);
-  }
-  std::free(beingwritten.exchange(now));
-}
+}  // namespace
 
-FileError readfd(int fd, std::vector<std::uint8_t>& out, std::size_t limit,
-                 const std::string& path) {
-  // A regular file tells its size and is read in one call; anything else
-  // (a pipe, a device) in growing blocks.
-  std::size_t block = std::size_t(1) << 16;
+namespace sys {
+
+const char kSeparator = '/';
+const bool kCloseBeforeRename = false;
+
+std::string systemwords(int code) { return std::strerror(code); }
+
+FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
+  // Looked at before it is opened: opening a device may do something, and
+  // opening a pipe waits for a writer.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-      std::uintmax_t(st.st_size) < limit)
-    block = std::size_t(st.st_size) + 1;
-  // `out` keeps its size from an earlier file: resizing it to the same
-  // size again costs nothing, where growing it from empty would clear it.
-  std::size_t used = 0;
-  while (used <= limit) {
-    const std::size_t want = std::min(block, limit + 1 - used);
-    out.resize(used + want);
-    const ssize_t got = ::read(fd, out.data() + used, want);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const FileError e = lasterror("fread", path);
-      out.resize(used);
-      return e;
-    }
-    if (got == 0) break;
-    used += std::size_t(got);
-    if (std::size_t(got) == want) block *= 2;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return failure("fopen", shown, S_ISDIR(st.st_mode) ? EISDIR : kNotAFile);
+  const int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return lasterror("fopen", shown);
+  // And again once open, in case the path changed in between.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return failure("fopen", shown, kNotAFile);
   }
-  out.resize(used);
+  h = fd;
   return {};
 }
 
-// Closes a descriptor that was only read: there is nothing to lose.
-void closeread(int fd) { ::close(fd); }
+std::uint64_t sizeof_(Handle h) {
+  struct stat st;
+  return ::fstat(int(h), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+             ? std::uint64_t(st.st_size)
+             : 0;
+}
 
-FileError writefd(int fd, const std::uint8_t* data, std::size_t size, const std::string& path) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+FileError readsome(Handle h, std::uint8_t* data, std::size_t size, std::size_t& done,
+                   const std::string& shown) {
+  for (;;) {
+    const ssize_t got = ::read(int(h), data, size);
+    if (got >= 0) return done = std::size_t(got), FileError();
+    if (errno != EINTR) return lasterror("fread", shown);
+  }
+}
+
+FileError writesome(Handle h, const std::uint8_t* data, std::size_t size, std::size_t& done,
+                    const std::string& shown) {
+  for (;;) {
+    const ssize_t n = ::write(int(h), data, size);
+    if (n > 0) return done = std::size_t(n), FileError();
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return lasterror("fwrite", path);
-    }
-    data += n;
-    size -= std::size_t(n);
+    return n == 0 ? failure("fwrite", shown, ENOSPC) : lasterror("fwrite", shown);
   }
+}
+
+void closeread(Handle h) { ::close(int(h)); }
+
+FileError closewritten(Handle h, const std::string& shown) {
+  return ::close(int(h)) == 0 ? FileError() : lasterror("fclose", shown);
+}
+
+FileError copyrules(Handle like, Handle to, const std::string& shown) {
+  struct stat st;
+  if (::fstat(int(like), &st) != 0) return lasterror("fopen", shown);
+  // The owner and group only where the system lets us give them away (as
+  // root, or to a group we belong to).
+  if (::fchown(int(to), st.st_uid, st.st_gid) != 0) (void)::fchown(int(to), uid_t(-1), st.st_gid);
+  // Permission bits and ACL (libacl): an ACL that cannot be set where it
+  // says more than the bits fails, rather than leave the file more open.
+  if (::perm_copy_fd(shown.c_str(), int(like), shown.c_str(), int(to), nullptr) != 0)
+    return lasterror("chmod", shown);
+  // A group we could not give loses its access (and with an ACL, so do
+  // the named users and groups: the group bits are its mask), so the new
+  // file is never more readable than `like`. No set-id bits on our files.
+  struct stat now;
+  if (::fstat(int(to), &now) != 0) return lasterror("chmod", shown);
+  mode_t mode = now.st_mode & 0777;
+  if (now.st_gid != st.st_gid) mode &= ~mode_t(0070);
+  if (mode != (now.st_mode & 07777) && ::fchmod(int(to), mode) != 0)
+    return lasterror("chmod", shown);
+  // Extended attributes (libattr), those the system lets us copy; the ACL
+  // is not among them, it was copied above.
+  (void)::attr_copy_fd(shown.c_str(), int(like), shown.c_str(), int(to), nullptr, nullptr);
   return {};
 }
 
-// Makes the renames in `folder` durable.
-FileError syncfolder(const std::string& folder, const std::string& path) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return lasterror("fsync", path);
+FileError copytimes(Handle like, Handle to, const std::string& shown) {
+  struct stat st;
+  if (::fstat(int(like), &st) != 0) return lasterror("fopen", shown);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  return ::futimens(int(to), times) == 0 ? FileError() : lasterror("utime", shown);
+}
+
+FileError createnew(const std::string& path, Handle& h, const std::string& shown) {
+  // For our eyes only until copyrules() gives it the rules it keeps.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+  if (fd < 0) return lasterror("fopen", shown);
+  h = fd;
+  return {};
+}
+
+FileError flush(Handle h, const std::string& shown) {
+  return ::fsync(int(h)) == 0 ? FileError() : lasterror("fsync", shown);
+}
+
+FileError renameover(const std::string& from, const std::string& to, const std::string& shown) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? FileError() : lasterror("rename", shown);
+}
+
+FileError flushfolder(const std::string& path, const std::string& shown) {
+  const int fd = ::open(folderof(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return lasterror("fsync", shown);
   // Some file systems cannot flush a folder and say so (EINVAL); their
   // renames are as durable as they make them.
   FileError e;
-  if (::fsync(fd) != 0 && errno != EINVAL) e = lasterror("fsync", path);
-  if (::close(fd) != 0 && e.ok()) e = lasterror("fsync", path);
+  if (::fsync(fd) != 0 && errno != EINVAL) e = lasterror("fsync", shown);
+  if (::close(fd) != 0 && e.ok()) e = lasterror("fsync", shown);
   return e;
 }
 
-// The durable replacement (file.h) of `target`, whose failures are told
-// as failures on `path`, the name the user knows.
-FileError replaceat(const std::string& target, const std::string& path, const std::uint8_t* data,
-                    std::size_t size, const struct stat& like) {
-  const std::string temporary = temporaryname(target);
-  // Only one copy of the program works on a file at a time (it holds the
-  // lock), so a file by this name is what an interrupted run left.
-  ::unlink(temporary.c_str());
-  writing(temporary);
-  // Created for our eyes only; the owner, group and bits of `like` follow.
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  FileError e = fd < 0 ? lasterror("fopen", path) : FileError();
-  if (fd >= 0) {
-    // The owner and group only where the system lets us give them away
-    // (as root, or to a group we belong to). A group we could not give
-    // loses its access, so the new file is never more readable than `like`.
-    if (::fchown(fd, like.st_uid, like.st_gid) != 0) (void)::fchown(fd, uid_t(-1), like.st_gid);
-    mode_t mode = like.st_mode & 0777;
-    struct stat now;
-    if (::fstat(fd, &now) != 0 || now.st_gid != like.st_gid) mode &= ~mode_t(0070);
-    if (::fchmod(fd, mode) != 0) e = lasterror("fopen", path);
-    if (e.ok()) e = writefd(fd, data, size, path);
-    if (e.ok() && ::fsync(fd) != 0) e = lasterror("fsync", path);
-    if (::close(fd) != 0 && e.ok()) e = lasterror("fclose", path);
-    if (e.ok() && ::rename(temporary.c_str(), target.c_str()) != 0) e = lasterror("rename", path);
-    if (!e.ok()) ::unlink(temporary.c_str());
-  }
-  writing("");
-  if (!e.ok()) return e;
-  std::string folder = std::filesystem::path(target).parent_path().string();
-  return syncfolder(folder.empty() ? "." : folder, path);
+FileError removefile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT ? FileError() : lasterror("remove", path);
 }
 
-}  // namespace
+FileError realtarget(const std::string& path, std::string& target) {
+  struct stat link;
+  target = path;
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return {};
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return lasterror("fopen", path);
+  target = real;
+  std::free(real);
+  return {};
+}
 
-FileError readfile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return lasterror("fopen", path);
-  const FileError e = readfd(fd, out, limit, path);
-  closeread(fd);
+FileError maywrite(const std::string& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? FileError()
+                                                                    : lasterror("fopen", path);
+}
+
+bool samefile(Handle h, const std::string& other) {
+  struct stat a, b;
+  return ::fstat(int(h), &a) == 0 && ::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+FileError mayreplace(const std::string& path, const std::string& shown) {
+  // A new file in the folder, and a rename in it.
+  const std::string folder = folderof(path);
+  struct stat dir;
+  if (::stat(folder.c_str(), &dir) != 0 ||
+      ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return lasterror("fopen", shown);
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FileError() : lasterror("fopen", shown);
+  if (S_ISDIR(st.st_mode)) return failure("fopen", shown, EISDIR);
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return failure("fopen", shown, kNotAFile);
+  // A sticky folder (/tmp) lets only a file's owner, the folder's owner
+  // and root rename over a file.
+  const uid_t me = ::geteuid();
+  if ((dir.st_mode & S_ISVTX) != 0 && me != 0 && st.st_uid != me && dir.st_uid != me)
+    return failure("rename", shown, EPERM);
+  return {};
+}
+
+void watchtemporary(const std::string& path) {
+  watchsignals();
+  sigset_t block, was;
+  sigemptyset(&block);
+  for (const int signal : kWatchedSignals) sigaddset(&block, signal);
+  ::sigprocmask(SIG_BLOCK, &block, &was);
+  // A name too long for the buffer cannot be created either.
+  if (path.size() < sizeof beingwritten)
+    std::memcpy(beingwritten, path.c_str(), path.size() + 1);
+  else
+    beingwritten[0] = '\0';
+  ::sigprocmask(SIG_SETMASK, &was, nullptr);
+}
+
+}  // namespace sys
+
+FileError openstream(const std::string& path, StreamPtr& out) {
+  sys::Handle h = sys::kNoHandle;
+  if (const FileError e = sys::openfile(path, false, h, path); !e.ok()) return e;
+  out.reset(::fdopen(int(h), "rb"));
+  if (out) return {};
+  const FileError e = lasterror("fopen", path);
+  sys::closeread(h);
   return e;
 }
 
 LockedFile::~LockedFile() {
-  if (file_ >= 0) closeread(int(file_));
+  if (file_ >= 0) sys::closeread(file_);
 }
 
 FileError LockedFile::open(const std::string& path) {
   path_ = path;
+  target_.clear();
   for (;;) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return lasterror("fopen", path);
+    sys::Handle fd = sys::kNoHandle;
+    if (const FileError e = sys::openfile(path, false, fd, path); !e.ok()) return e;
     file_ = fd;
-    while (::flock(fd, LOCK_EX) != 0) {
+    while (::flock(int(fd), LOCK_EX) != 0) {
       if (errno == EINTR) continue;
       if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return {};  // no locks here
       return lasterror("flock", path);
     }
     // The copy that held the lock before may have replaced the file: then
     // the path names a new one, and that is the one to lock and read.
-    struct stat locked, named;
-    if (::fstat(fd, &locked) != 0) return lasterror("fopen", path);
-    if (::stat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
-        named.st_ino == locked.st_ino)
-      return {};
-    closeread(fd);
+    if (sys::samefile(fd, path)) return {};
+    sys::closeread(fd);
     file_ = -1;
   }
 }
 
-FileError LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
-  return readfd(int(file_), out, limit, path_);
-}
-
-FileError LockedFile::checkwritable() const {
-  return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0 ? FileError()
-                                                                     : lasterror("fopen", path_);
-}
-
-FileError LockedFile::replace(const std::uint8_t* data, std::size_t size) {
-  struct stat st, link;
-  if (::fstat(int(file_), &st) != 0) return lasterror("fopen", path_);
-  // A symbolic link stays: the file it names is the one replaced.
-  std::string target = path_;
-  if (::lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    char* real = ::realpath(path_.c_str(), nullptr);
-    if (real == nullptr) return lasterror("fopen", path_);
-    target = real;
-    std::free(real);
-  }
-  return replaceat(target, path_, data, size, st);
-}
-
 FileError LockedFile::close() {
   if (file_ < 0) return {};
-  const int fd = int(file_);
+  const sys::Handle fd = file_;
   file_ = -1;
-  return ::close(fd) == 0 ? FileError() : lasterror("fclose", path_);
-}
-
-FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
-                       const LockedFile& like) {
-  struct stat st;
-  if (::fstat(int(like.file_), &st) != 0) return lasterror("fopen", like.path_);
-  return replaceat(path, path, data, size, st);
+  return sys::closewritten(fd, path_);
 }
 
 bool isfolder(const std::string& path) {

@@ -1,12 +1,16 @@
-// The file layer on Windows: Win32 calls on UTF-16 paths, and the system's
-// own messages.
+// The file layer's system calls on Windows: Win32 calls on UTF-16 paths,
+// and the system's own messages.
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdint>
 
 #include "file.h"
-#include "paths.h"
+#include "system.h"
 #include "widepath.h"
 #include "winpath.h"
 
@@ -42,12 +46,88 @@ bool FileError::notfound() const {
   return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-std::string reason(const FileError& e) {
+std::size_t namestart(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  if (slash != std::string::npos) return slash + 1;
+  return path.size() >= 2 && path[1] == ':' ? 2 : 0;  // "C:disc.bmp"
+}
+
+namespace {
+
+// A failure with a code of our own choosing.
+FileError failure(const char* call, const std::string& file, DWORD code) {
+  SetLastError(code);
+  return lasterror(call, file);
+}
+
+// Virus scanners, the search indexer, thumbnail makers and sync clients
+// open a file for a moment right after it is written or renamed, and while
+// they hold it, opening, renaming over or deleting it fails. Such a step
+// is tried again, with a growing pause, for up to this long: far more than
+// a scan of a half-megabyte picture takes, and short enough that a file a
+// program holds on purpose is refused soon.
+constexpr DWORD kHeldForMs = 3000;
+
+// Whether a failure of a step on `path` may pass if tried again: a sharing
+// or lock violation, or access denied to a file that is neither read-only
+// nor a folder (those stay as they are).
+bool held(DWORD code, const std::wstring& path) {
+  if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return true;
+  if (code != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ||
+         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+// Runs `step` (true on success, else the error in GetLastError) until it
+// succeeds, fails for good, or `path` has been held for kHeldForMs.
+template <class Step>
+bool retrying(const std::wstring& path, Step step) {
+  DWORD waited = 0;
+  DWORD pause = 10;
+  for (;;) {
+    if (step()) return true;
+    const DWORD code = GetLastError();
+    if (!held(code, path) || waited >= kHeldForMs) {
+      SetLastError(code);
+      return false;
+    }
+    Sleep(pause);
+    waited += pause;
+    pause = std::min<DWORD>(pause * 2, 500);
+  }
+}
+
+// The temporary file being written, for the console's control handler,
+// which Windows runs on a thread of its own: a fixed buffer behind a lock.
+// The handler takes the lock and keeps it, as the program ends next.
+wchar_t beingwritten[32768];
+SRWLOCK beingwrittenlock = SRWLOCK_INIT;
+
+BOOL WINAPI removeonexit(DWORD) {
+  // Ctrl+C, Ctrl+Break, the window closed, logoff, shutdown. The file was
+  // opened with delete sharing, so it goes even while the main thread
+  // holds it.
+  AcquireSRWLockExclusive(&beingwrittenlock);
+  if (beingwritten[0] != L'\0') DeleteFileW(beingwritten);
+  return FALSE;  // and the usual end follows
+}
+
+HANDLE handleof(sys::Handle h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+namespace sys {
+
+const char kSeparator = '\\';
+const bool kCloseBeforeRename = true;
+
+std::string systemwords(int code) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, DWORD(e.code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  if (n == 0 || text == nullptr) return "Windows error " + std::to_string(unsigned(e.code));
+      nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (n == 0 || text == nullptr) return "Windows error " + std::to_string(unsigned(code));
   std::wstring message(text, n);
   LocalFree(text);
   // The message ends its own line; the caller ends ours.
@@ -57,98 +137,209 @@ std::string reason(const FileError& e) {
   return toutf8(std::u16string(message.begin(), message.end()));
 }
 
-std::size_t namestart(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  if (slash != std::string::npos) return slash + 1;
-  return path.size() >= 2 && path[1] == ':' ? 2 : 0;  // "C:disc.bmp"
+FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
+  const std::wstring wide = systempath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return failure("fopen", shown, DWORD(kNotAFile));
+  // Shared with every other program; for writing, the right to replace it
+  // as well, which fails while another program holds it against that.
+  const DWORD access = GENERIC_READ | (write ? GENERIC_WRITE | DELETE : 0);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  retrying(wide, [&] {
+    file = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
+  if (GetFileType(file) != FILE_TYPE_DISK) {  // a device, a pipe
+    CloseHandle(file);
+    return failure("fopen", shown, DWORD(kNotAFile));
+  }
+  h = reinterpret_cast<Handle>(file);
+  return {};
 }
 
-std::string joinpath(const std::string& folder, const std::string& name) {
-  // A folder that ends in a separator (or a drive, "C:") needs none more.
-  if (folder.empty() || namestart(folder + "x") == folder.size()) return folder + name;
-  return folder + '\\' + name;
+std::uint64_t sizeof_(Handle h) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(handleof(h), &size) && size.QuadPart > 0 ? std::uint64_t(size.QuadPart)
+                                                                : 0;
 }
+
+FileError readsome(Handle h, std::uint8_t* data, std::size_t size, std::size_t& done,
+                   const std::string& shown) {
+  DWORD got = 0;
+  if (!ReadFile(handleof(h), data, DWORD(size), &got, nullptr)) {
+    const DWORD code = GetLastError();
+    if (code != ERROR_HANDLE_EOF && code != ERROR_BROKEN_PIPE) return failure("fread", shown, code);
+  }
+  done = got;
+  return {};
+}
+
+FileError writesome(Handle h, const std::uint8_t* data, std::size_t size, std::size_t& done,
+                    const std::string& shown) {
+  DWORD wrote = 0;
+  if (!WriteFile(handleof(h), data, DWORD(size), &wrote, nullptr)) return lasterror("fwrite", shown);
+  if (wrote == 0) return failure("fwrite", shown, ERROR_DISK_FULL);
+  done = wrote;
+  return {};
+}
+
+void closeread(Handle h) { CloseHandle(handleof(h)); }
+
+FileError closewritten(Handle h, const std::string& shown) {
+  return CloseHandle(handleof(h)) ? FileError() : lasterror("fclose", shown);
+}
+
+FileError copyrules(Handle like, Handle to, const std::string& shown) {
+  // The security descriptor's access list, as the file had it: explicit
+  // or inherited from the folder, protected from inheritance or not. A
+  // file system without one (FAT) has nothing to keep.
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handleof(like), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                      &dacl, nullptr, &descriptor) == ERROR_SUCCESS) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION which =
+        DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                         ? PROTECTED_DACL_SECURITY_INFORMATION
+                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    const DWORD set =
+        SetSecurityInfo(handleof(to), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+    LocalFree(descriptor);
+    if (set != ERROR_SUCCESS) return failure("chmod", shown, set);
+  }
+  // The attributes a user sets (read-only aside: such a picture is
+  // refused before this).
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handleof(like), &info)) return lasterror("fopen", shown);
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = info.dwFileAttributes & kKept;
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handleof(to), FileBasicInfo, &basic, sizeof basic))
+    return lasterror("chmod", shown);
+  return {};
+}
+
+FileError copytimes(Handle like, Handle to, const std::string& shown) {
+  FILETIME created, accessed, written;
+  if (!GetFileTime(handleof(like), &created, &accessed, &written)) return lasterror("fopen", shown);
+  return SetFileTime(handleof(to), &created, &accessed, &written) ? FileError()
+                                                                  : lasterror("utime", shown);
+}
+
+FileError createnew(const std::string& path, Handle& h, const std::string& shown) {
+  // Delete sharing, so that the control handler can remove it while it is
+  // being written.
+  const HANDLE file =
+      CreateFileW(systempath(path).c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
+  h = reinterpret_cast<Handle>(file);
+  return {};
+}
+
+FileError flush(Handle h, const std::string& shown) {
+  return FlushFileBuffers(handleof(h)) ? FileError() : lasterror("fsync", shown);
+}
+
+FileError renameover(const std::string& from, const std::string& to, const std::string& shown) {
+  const std::wstring source = systempath(from);
+  const std::wstring target = systempath(to);
+  // Written through: the move is on the disk when the call returns.
+  return retrying(target,
+                  [&] {
+                    return MoveFileExW(source.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                  })
+             ? FileError()
+             : lasterror("rename", shown);
+}
+
+FileError flushfolder(const std::string&, const std::string&) { return {}; }
+
+FileError removefile(const std::string& path) {
+  const std::wstring wide = systempath(path);
+  if (retrying(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })) return {};
+  const FileError e = lasterror("remove", path);
+  return e.notfound() ? FileError() : e;
+}
+
+FileError realtarget(const std::string& path, std::string& target) {
+  target = path;
+  return {};
+}
+
+FileError maywrite(const std::string&) { return {}; }  // opened for writing already
+
+bool samefile(Handle h, const std::string& other) {
+  const HANDLE file = CreateFileW(systempath(other).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  const bool same = GetFileInformationByHandle(handleof(h), &a) &&
+                    GetFileInformationByHandle(file, &b) &&
+                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(file);
+  return same;
+}
+
+FileError mayreplace(const std::string& path, const std::string& shown) {
+  const std::wstring wide = systempath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};  // a new file
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return failure("fopen", shown, DWORD(kNotAFile));
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return failure("rename", shown, ERROR_ACCESS_DENIED);
+  // Opened for replacing and let go: fails while another program holds it
+  // against that.
+  HANDLE file = INVALID_HANDLE_VALUE;
+  retrying(wide, [&] {
+    file = CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (file == INVALID_HANDLE_VALUE) return lasterror("rename", shown);
+  CloseHandle(file);
+  return {};
+}
+
+void watchtemporary(const std::string& path) {
+  static const bool watched = SetConsoleCtrlHandler(removeonexit, TRUE) != 0;
+  (void)watched;
+  const std::wstring wide = path.empty() ? std::wstring() : systempath(path);
+  AcquireSRWLockExclusive(&beingwrittenlock);
+  const std::size_t n = wide.size() < 32768 ? wide.size() : 0;
+  std::copy(wide.c_str(), wide.c_str() + n, beingwritten);
+  beingwritten[n] = L'\0';
+  ReleaseSRWLockExclusive(&beingwrittenlock);
+}
+
+}  // namespace sys
 
 FileError openstream(const std::string& path, StreamPtr& out) {
-  SetLastError(ERROR_SUCCESS);
-  out.reset(_wfopen(systempath(path).c_str(), L"rb"));
+  sys::Handle h = sys::kNoHandle;
+  if (const FileError e = sys::openfile(path, false, h, path); !e.ok()) return e;
+  const int fd = _open_osfhandle(h, _O_RDONLY | _O_BINARY);
+  if (fd == -1) {
+    sys::closeread(h);
+    return failure("fopen", path, ERROR_TOO_MANY_OPEN_FILES);
+  }
+  out.reset(_fdopen(fd, "rb"));
   if (out) return {};
-  FileError e = lasterror("fopen", path);
-  if (e.code == ERROR_SUCCESS) e.code = ERROR_INVALID_NAME;  // refused by the C runtime itself
-  return e;
-}
-
-FileError closestream(StreamPtr& f, const std::string& path) {
-  return std::fclose(f.release()) == 0 ? FileError() : lasterror("fclose", path);
+  _close(fd);
+  return failure("fopen", path, ERROR_NOT_ENOUGH_MEMORY);
 }
 
 namespace {
-
-// The temporary file being written, removed by the console's control
-// handler, which Windows runs on a thread of its own.
-wchar_t* volatile beingwritten = nullptr;
-
-BOOL WINAPI removeonexit(DWORD) {
-  // Ctrl+C, Ctrl+Break, the window closed, logoff, shutdown: the program
-  // ends next. The file was opened with delete sharing, so it goes even
-  // while the main thread holds it.
-  if (wchar_t* temporary = beingwritten) DeleteFileW(temporary);
-  return FALSE;  // and the usual end follows
-}
-
-void writing(const std::wstring& path) {
-  static bool watched = false;
-  if (!watched) watched = SetConsoleCtrlHandler(removeonexit, TRUE) != 0;
-  wchar_t* now = nullptr;
-  if (!path.empty()) {
-    now = new wchar_t[path.size() + 1];
-    std::copy(path.c_str(), path.c_str() + path.size() + 1, now);
-  }
-  delete[] static_cast<wchar_t*>(
-      InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&beingwritten), now));
-}
-
-FileError readhandle(HANDLE h, std::vector<std::uint8_t>& out, std::size_t limit,
-                     const std::string& path) {
-  std::size_t block = std::size_t(1) << 16;
-  LARGE_INTEGER size;
-  if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) && size.QuadPart >= 0 &&
-      std::uint64_t(size.QuadPart) < limit)
-    block = std::size_t(size.QuadPart) + 1;
-  std::size_t used = 0;
-  while (used <= limit) {
-    const std::size_t want = std::min({block, limit + 1 - used, std::size_t(1) << 30});
-    out.resize(used + want);
-    DWORD got = 0;
-    if (!ReadFile(h, out.data() + used, DWORD(want), &got, nullptr)) {
-      const FileError e = lasterror("fread", path);
-      out.resize(used);
-      if (e.code == ERROR_BROKEN_PIPE || e.code == ERROR_HANDLE_EOF) break;  // the end
-      return e;
-    }
-    if (got == 0) break;
-    used += got;
-    if (got == want) block *= 2;
-  }
-  out.resize(used);
-  return {};
-}
-
-FileError writehandle(HANDLE h, const std::uint8_t* data, std::size_t size,
-                      const std::string& path) {
-  while (size > 0) {
-    DWORD wrote = 0;
-    const DWORD chunk = DWORD(std::min<std::size_t>(size, std::size_t(1) << 30));
-    if (!WriteFile(h, data, chunk, &wrote, nullptr)) return lasterror("fwrite", path);
-    if (wrote == 0) {
-      SetLastError(ERROR_DISK_FULL);
-      return lasterror("fwrite", path);
-    }
-    data += wrote;
-    size -= wrote;
-  }
-  return {};
-}
 
 // The lock's name: one per file, whatever the spelling of its path, for
 // every copy of the program in this logon session. A mutex rather than a
@@ -173,22 +364,12 @@ std::wstring lockname(const std::wstring& path) {
 
 }  // namespace
 
-FileError readfile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit) {
-  const HANDLE h = CreateFileW(systempath(path).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return lasterror("fopen", path);
-  const FileError e = readhandle(h, out, limit, path);
-  CloseHandle(h);
-  return e;
-}
-
 LockedFile::~LockedFile() { close(); }
 
 FileError LockedFile::open(const std::string& path) {
   path_ = path;
-  const std::wstring wide = systempath(path);
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, lockname(wide).c_str());
+  target_.clear();
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, lockname(systempath(path)).c_str());
   if (mutex == nullptr) return lasterror("flock", path);
   lock_ = reinterpret_cast<std::intptr_t>(mutex);
   // A copy that ended without letting go leaves the mutex abandoned: ours.
@@ -199,35 +380,17 @@ FileError LockedFile::open(const std::string& path) {
     lock_ = 0;
     return e;
   }
-  // Opened for writing too, so that a file that cannot be written fails
-  // now, before anything is written; shared, so another program may read it.
-  const HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return lasterror("fopen", path);
-  file_ = reinterpret_cast<std::intptr_t>(h);
-  return {};
-}
-
-FileError LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
-  return readhandle(reinterpret_cast<HANDLE>(file_), out, limit, path_);
-}
-
-FileError LockedFile::checkwritable() const { return {}; }  // opened for writing already
-
-FileError LockedFile::replace(const std::uint8_t* data, std::size_t size) {
-  // Closed first: Windows will not rename over a file that is open.
-  if (file_ != -1) {
-    const HANDLE h = reinterpret_cast<HANDLE>(file_);
-    file_ = -1;
-    if (!CloseHandle(h)) return lasterror("fclose", path_);
-  }
-  return replacewhole(path_, data, size, *this);
+  // Opened for writing and replacing too, so that a file that cannot be
+  // written or replaced fails now, before anything is written.
+  sys::Handle h = sys::kNoHandle;
+  const FileError e = sys::openfile(path, true, h, path);
+  if (e.ok()) file_ = h;
+  return e;
 }
 
 FileError LockedFile::close() {
   FileError e;
-  if (file_ != -1 && !CloseHandle(reinterpret_cast<HANDLE>(file_))) e = lasterror("fclose", path_);
+  if (file_ != -1 && !CloseHandle(handleof(file_))) e = lasterror("fclose", path_);
   file_ = -1;
   if (lock_ != 0) {
     const HANDLE mutex = reinterpret_cast<HANDLE>(lock_);
@@ -235,35 +398,6 @@ FileError LockedFile::close() {
     CloseHandle(mutex);
     lock_ = 0;
   }
-  return e;
-}
-
-FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
-                       const LockedFile&) {
-  // The new file takes the folder's inherited permissions, as the file it
-  // replaces did when it was made.
-  const std::wstring target = systempath(path);
-  const std::wstring temporary = systempath(temporaryname(path));
-  // Only one copy of the program works on a file at a time (it holds the
-  // lock), so a file by this name is what an interrupted run left.
-  DeleteFileW(temporary.c_str());
-  writing(temporary);
-  const HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    const FileError e = lasterror("fopen", path);
-    writing(L"");
-    return e;
-  }
-  FileError e = writehandle(h, data, size, path);
-  if (e.ok() && !FlushFileBuffers(h)) e = lasterror("fsync", path);
-  if (!CloseHandle(h) && e.ok()) e = lasterror("fclose", path);
-  // Written through: the move is on the disk when the call returns.
-  if (e.ok() && !MoveFileExW(temporary.c_str(), target.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    e = lasterror("rename", path);
-  if (!e.ok()) DeleteFileW(temporary.c_str());
-  writing(L"");
   return e;
 }
 
