@@ -27,6 +27,7 @@ TEST_F(Stampo, FolderStandsForTheReportsDirectlyInIt) {
   const Bytes z = scan("z", piereport("9", "9", "9", "9"));
   fs::create_directory(path("empty"));
 
+  fs::create_directory_symlink("batch", path("linked"));  // a link to a folder is a folder
   const Result r = run({"batch", "empty", "z.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, summary(inside("batch", "a.bmp"), "PIF Sum1", "1.00", "1", "1", "1") +
@@ -37,6 +38,9 @@ TEST_F(Stampo, FolderStandsForTheReportsDirectlyInIt) {
   expectstamped(readfile(path("batch/b.bmp")), b, kW, kH);
   expectstamped(readfile(path("z.bmp")), z, kW, kH);
   EXPECT_EQ(readfile(path("batch/sub.html/d.bmp")), deeper);  // not recursed into
+  const Result linked = run({"linked"});
+  EXPECT_EQ(linked.out, summary(inside("linked", "a.bmp"), "PIF Sum1", "1.00", "1", "1", "1") +
+                            summary(inside("linked", "b.bmp"), "PIE Sum8", "2.00", "2", "2", "2"));
 }
 
 TEST_F(Stampo, WindowsExpandsItsOwnWildcards) {
