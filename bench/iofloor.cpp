@@ -4,10 +4,12 @@
 // flushes it to the disk and renames it to NAME.bmp.bak, flushes the
 // folder, then does the same with a picture of the stamped size
 // (54 + 3 * 468 * 340 bytes: the picture's own bytes, then white) renamed
-// over the picture. (Real bytes,
-// not zeros: storage that skips or compresses zero pages would otherwise
-// make the floor cheaper than any real picture.)
+// over the picture. Each new file gets the picture's owner and bits, the
+// backup its date too, as a careful program gives them. (Real bytes, not
+// zeros: storage that skips or compresses zero pages would otherwise make
+// the floor cheaper than any real picture.)
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,11 +29,16 @@ bool readall(const std::string& path, std::vector<unsigned char>& out) {
   return std::fclose(f) == 0 && ok;
 }
 
-bool writedurably(const std::string& path, const std::vector<unsigned char>& data) {
+bool writedurably(const std::string& path, const std::vector<unsigned char>& data,
+                  const struct stat& like, bool keeptime) {
   const std::string temporary = path + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
   if (fd < 0) return false;
-  const bool ok = ::write(fd, data.data(), data.size()) == ssize_t(data.size()) && ::fsync(fd) == 0;
+  const struct timespec times[2] = {like.st_atim, like.st_mtim};
+  const bool ok = ::fchown(fd, like.st_uid, like.st_gid) == 0 &&
+                  ::fchmod(fd, like.st_mode & 0777) == 0 &&
+                  ::write(fd, data.data(), data.size()) == ssize_t(data.size()) &&
+                  (!keeptime || ::futimens(fd, times) == 0) && ::fsync(fd) == 0;
   if (::close(fd) != 0 || !ok || std::rename(temporary.c_str(), path.c_str()) != 0) return false;
   const std::size_t slash = path.rfind('/');
   const int folder = ::open(slash == std::string::npos ? "." : path.substr(0, slash).c_str(),
@@ -47,11 +54,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string path = argv[i];
     const std::string bmp = path.substr(0, path.find(".html")) + ".bmp";
-    const bool ok =
-        readall(path, report) && readall(bmp, picture) && writedurably(bmp + ".bak", picture);
+    struct stat like;
+    const bool ok = readall(path, report) && readall(bmp, picture) &&
+                    ::stat(bmp.c_str(), &like) == 0 && writedurably(bmp + ".bak", picture, like, true);
     stamped.assign(picture.begin(), picture.end());
     stamped.resize(kStamped, 255);
-    if (!ok || !writedurably(bmp, stamped)) {
+    if (!ok || !writedurably(bmp, stamped, like, false)) {
       std::perror(path.c_str());
       return 1;
     }

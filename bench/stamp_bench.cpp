@@ -12,6 +12,7 @@
 #include "newbmp.h"
 #include "digitfont.h"
 #include "labels.h"
+#include "png.h"
 #include "report.h"
 #include "stamp.h"
 #include "table.h"
@@ -43,6 +44,35 @@ std::string report() {
   for (int i = 1; i <= 10; ++i) r += "<td align=\"right\">" + std::to_string(i * 3) + "</td>\n";
   return r + "</tr>\n</table>\n</body>\n</html>\n";
 }
+
+// PNG encoding of a stamped picture: argument 0 the bundled sample (a
+// scan graph as scanners draw them), 1 the noisy graph above.
+void BM_PngEncode(benchmark::State& state) {
+  Bytes in;
+  if (state.range(0) == 0) {
+    std::FILE* f = std::fopen(STAMPO_SAMPLE_DIR "/disc.bmp", "rb");
+    in.resize(1 << 20);
+    in.resize(f != nullptr ? std::fread(in.data(), 1, in.size(), f) : 0);
+    if (f != nullptr) std::fclose(f);
+  } else {
+    in = graph();
+  }
+  stampo::PlaneCanvas canvas;
+  Bytes stamped, png;
+  stampo::PngEncoder encoder;
+  if (stampo::stamppicture(in.data(), in.size(), kSummary, canvas, stamped) !=
+      stampo::BmpError::kNone) {
+    state.SkipWithError("no picture");
+    return;
+  }
+  for (auto _ : state) {
+    encoder.encode(stamped.data(), stamped.size(), png);
+    benchmark::DoNotOptimize(png.data());
+  }
+  state.counters["png_bytes"] = double(png.size());
+  state.counters["bmp_bytes"] = double(stamped.size());
+}
+BENCHMARK(BM_PngEncode)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_MemcpyOutput(benchmark::State& state) {
   const Bytes in(477414, 1);

@@ -1,6 +1,7 @@
 #include "imgwt.h"
 
 #include "file.h"
+#include "png.h"
 #include "stamp.h"
 
 namespace stampo {
@@ -37,7 +38,8 @@ Backup judgebackup(const std::vector<std::uint8_t>& picture, const std::string& 
 
 }  // namespace
 
-StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work) {
+StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
+                   const std::string& png) {
   // Held until this picture is done: another copy of the program started
   // on the same reports waits here, so it neither reads a picture this
   // copy is replacing nor backs up one that this copy has stamped.
@@ -73,6 +75,16 @@ StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspac
     if (e.ok()) e = replacewhole(backup, input.data(), input.size(), picture, true);
   }
   if (e.ok()) e = picture.replace(work.output.data(), work.output.size());
+  // The PNG follows the stamped picture, with its rules, and only once
+  // the picture is stamped.
+  if (e.ok() && !png.empty()) {
+    if (!work.encoder.encode(work.output.data(), work.output.size(), work.png)) {
+      e = FileError{"fwrite", png, kOutOfMemory};
+    } else {
+      e = checkreplaceable(png);
+      if (e.ok()) e = replacewhole(png, work.png.data(), work.png.size(), path);
+    }
+  }
   const FileError closed = picture.close();
   if (e.ok()) e = closed;
   return e.ok() ? StampFailure() : failed(StampFailure::kFile, e);

@@ -8,6 +8,7 @@
 #include "bmp.h"
 #include "canvas.h"
 #include "fileerror.h"
+#include "png.h"
 #include "summary.h"
 
 namespace stampo {
@@ -19,6 +20,8 @@ struct Workspace {
   std::vector<std::uint8_t> input;
   std::vector<std::uint8_t> output;
   std::vector<std::uint8_t> backup;
+  std::vector<std::uint8_t> png;
+  PngEncoder encoder;
   PlaneCanvas canvas;
 };
 
@@ -56,6 +59,10 @@ struct StampFailure {
 // (the picture can be written and replaced, the backup's place takes a
 // file) is checked before it. Other copies of the program wait while this
 // one works on the picture.
-StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work);
+//
+// With `png` set, the stamped picture is also written there as a PNG (see
+// png.h), replaced whole with the picture's rules, once the picture is.
+StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
+                   const std::string& png = std::string());
 
 }  // namespace stampo

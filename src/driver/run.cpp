@@ -18,6 +18,20 @@ namespace {
 
 const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
 
+// What the options ask for besides the stamped pictures.
+struct Options {
+  bool png = false;     // --png: NAME.png beside each stamped picture
+  std::string csv;      // --csv FILE: a row for each stamped report
+};
+
+// One run's state: its options, the CSV file, the buffers that go from
+// one picture to the next.
+struct Batch {
+  Options options;
+  AppendFile csv;
+  Workspace work;
+};
+
 // The usage lines: the text of a run with no arguments, and the start of
 // the help.
 ConsoleText usage() {
@@ -31,10 +45,17 @@ const char kHelp[] =
     "Stampo stamps the summary of a PIE Sum8 / PIF Sum1 disc quality scan onto\n"
     "the scan's graph picture.\n"
     "\n"
-    "  stampo REPORT.html...   the picture beside each report: REPORT.bmp\n"
-    "  stampo FOLDER...        every .html report directly inside the folder,\n"
-    "                          in name order\n"
+    "  stampo [OPTIONS] REPORT.html...   the picture beside each report: REPORT.bmp\n"
+    "  stampo [OPTIONS] FOLDER...        every .html report directly inside the\n"
+    "                                    folder, in name order\n"
     "  Stampo.exe D:\\scans\\*.html   on Windows, wildcards as well\n"
+    "\n"
+    "Options, before the reports:\n"
+    "  --png        also write each stamped picture as NAME.png, for sharing\n"
+    "  --csv FILE   add a row to FILE for each stamped report: its paths, the\n"
+    "               mode and the four figures (UTF-8, for Excel as well)\n"
+    "  --           ends the options: a report may then start with '-'\n"
+    "  --help, --version\n"
     "\n"
     "Each picture is rewritten 340 rows high, with the four figures in a band\n"
     "at its foot. Its original is kept beside it as NAME.bmp.bak, written\n"
@@ -125,9 +146,33 @@ std::string figuretext(const ScanSummary& s, int figures) {
   return text;
 }
 
+// One CSV field, quoted where it must be (RFC 4180): a comma, a quote or a
+// line break inside, with each quote doubled.
+std::string csvfield(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string q = "\"";
+  for (const char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return q + "\"";
+}
+
+// The row of one stamped report, with CRLF as Excel and RFC 4180 expect.
+std::string csvrow(const std::string& report, const std::string& picture, const ScanSummary& s) {
+  return csvfield(report) + "," + csvfield(picture) + "," + kModeNames[s.mode] + "," +
+         fixed2(s.average) + "," + std::to_string(s.maximum) + "," + std::to_string(s.total) +
+         "," + std::to_string(s.pof) + "\r\n";
+}
+
+// "D:/scans/disc.bmp" -> "D:/scans/disc.png".
+std::string pngpath(const std::string& picture) {
+  const std::size_t dot = picture.rfind('.');
+  const bool bmp = dot != std::string::npos && dot >= namestart(picture) &&
+                   picture.compare(dot, std::string::npos, ".bmp") == 0;
+  return (bmp ? picture.substr(0, dot) : picture) + ".png";
+}
+
 // Handles one report: prints its summary and stamps its picture.
 // Returns EXIT_SUCCESS to go on with the next, or the failure's status.
-int stampreport(const std::string& report, Workspace& work) {
+int stampreport(const std::string& report, Batch& batch) {
   StreamPtr file;
   if (const FileError e = openstream(report, file); !e.ok()) return fail(e);
   const std::string picture = picturepath(report);
@@ -160,12 +205,19 @@ int stampreport(const std::string& report, Workspace& work) {
   }
   if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
   if (scan.status != ReportScan::kComplete) return EXIT_SUCCESS;
-  return fail(imgwt(picture, scan.summary, work), picture);
+  const StampFailure stamped = imgwt(picture, scan.summary, batch.work,
+                                     batch.options.png ? pngpath(picture) : std::string());
+  if (!stamped.ok()) return fail(stamped, picture);
+  if (!batch.options.csv.empty()) {
+    if (const FileError e = batch.csv.append(csvrow(report, picture, scan.summary)); !e.ok())
+      return fail(e);
+  }
+  return EXIT_SUCCESS;
 }
 
 // The reports a folder stands for: the .html files directly inside it, in
 // name order. One that holds none is said, and the run goes on.
-int stampfolder(const std::string& folder, Workspace& work) {
+int stampfolder(const std::string& folder, Batch& batch) {
   std::vector<std::string> names;
   if (const FileError e = listfolder(folder, names); !e.ok()) return fail(e);
   std::sort(names.begin(), names.end());
@@ -175,7 +227,7 @@ int stampfolder(const std::string& folder, Workspace& work) {
     const std::size_t html = name.find(".html");
     if (html == std::string::npos || html + 5 != name.size()) continue;
     any = true;
-    if (const int status = stampreport(joinpath(folder, name), work); status != EXIT_SUCCESS)
+    if (const int status = stampreport(joinpath(folder, name), batch); status != EXIT_SUCCESS)
       return status;
   }
   if (!any) ConsoleText().system(folder).text(": no .html reports in this folder\n").write(stderr);
@@ -186,26 +238,61 @@ int stampfolder(const std::string& folder, Workspace& work) {
 
 int run(int argc, char** argv) {
   setupconsole();
-  if (argc < 2) {
+  // The options come first; "--" ends them.
+  Batch batch;
+  int first = 1;
+  for (; first < argc; ++first) {
+    const std::string arg = argv[first];
+    if (arg == "--") {
+      ++first;
+      break;
+    }
+    if (ishelpflag(arg)) {
+      usage().text(kHelp).write(stdout);
+      return EXIT_SUCCESS;
+    }
+    if (arg == "--version") {
+      ConsoleText().text("Stampo " STAMPO_VERSION "\n").write(stdout);
+      return EXIT_SUCCESS;
+    }
+    if (arg == "--png") {
+      batch.options.png = true;
+    } else if (arg == "--csv" && first + 1 < argc && argv[first + 1][0] != '\0') {
+      batch.options.csv = argv[++first];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      ConsoleText().text("unknown option: ").system(arg).text("\n").write(stderr);
+      usage().write(stdout);
+      return EXIT_FAILURE;
+    } else {
+      break;
+    }
+  }
+  if (first >= argc) {
     usage().write(stdout);
     return EXIT_FAILURE;
   }
-  if (argc == 2 && ishelpflag(argv[1])) {
-    usage().text(kHelp).write(stdout);
-    return EXIT_SUCCESS;
-  }
-  if (argc == 2 && std::string(argv[1]) == "--version") {
-    ConsoleText().text("Stampo " STAMPO_VERSION "\n").write(stdout);
-    return EXIT_SUCCESS;
-  }
-  Workspace work;
-  for (int i = 1; i < argc; ++i) {
-    for (const std::string& arg : expandwildcards(argv[i])) {
-      const int status = isfolder(arg) ? stampfolder(arg, work) : stampreport(arg, work);
-      if (status != EXIT_SUCCESS) return status;
+  if (!batch.options.csv.empty()) {
+    if (const FileError e = batch.csv.open(batch.options.csv); !e.ok()) return fail(e);
+    // A new file starts with the byte-order mark (so Excel reads it as
+    // UTF-8) and a header row.
+    if (batch.csv.empty()) {
+      const FileError e = batch.csv.append(
+          "\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n");
+      if (!e.ok()) return fail(e);
     }
   }
-  return EXIT_SUCCESS;
+  int status = EXIT_SUCCESS;
+  for (int i = first; i < argc && status == EXIT_SUCCESS; ++i) {
+    for (const std::string& arg : expandwildcards(argv[i])) {
+      status = isfolder(arg) ? stampfolder(arg, batch) : stampreport(arg, batch);
+      if (status != EXIT_SUCCESS) break;
+    }
+  }
+  if (!batch.options.csv.empty()) {
+    const FileError e = batch.csv.close();
+    if (!e.ok() && status == EXIT_SUCCESS) return fail(e);
+  }
+  return status;
 }
 
 }  // namespace stampo

@@ -94,6 +94,7 @@ FileError replaceat(const std::string& target, const std::string& shown, const s
 
 std::string reason(const FileError& e) {
   if (e.code == kNotAFile) return "Not a regular file";
+  if (e.code == kOutOfMemory) return "Not enough memory";
   return sys::systemwords(e.code);
 }
 
@@ -147,6 +148,47 @@ FileError checkreplaceable(const std::string& path) {
 FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
                        const LockedFile& like, bool keeptimes) {
   return replaceat(path, path, data, size, like.file_, keeptimes, nullptr);
+}
+
+FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
+                       const std::string& likepath) {
+  sys::Handle like = sys::kNoHandle;
+  FileError e = sys::openfile(likepath, false, like, likepath);
+  if (!e.ok()) return e;
+  e = replaceat(path, path, data, size, like, false, nullptr);
+  sys::closeread(like);
+  return e;
+}
+
+AppendFile::~AppendFile() {
+  if (file_ != sys::kNoHandle) sys::closeread(file_);
+}
+
+FileError AppendFile::open(const std::string& path) {
+  path_ = path;
+  FileError e = sys::openappend(path, file_, path);
+  empty_ = e.ok() && sys::sizeof_(file_) == 0;
+  return e;
+}
+
+FileError AppendFile::append(const std::string& bytes) {
+  // One write: a row never lands in two pieces with another's between.
+  std::size_t wrote = 0;
+  FileError e = sys::writesome(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                               bytes.size(), wrote, path_);
+  if (e.ok() && wrote != bytes.size())
+    e = writehandle(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()) + wrote,
+                    bytes.size() - wrote, path_);
+  if (e.ok()) e = sys::flush(file_, path_);
+  if (e.ok()) empty_ = false;
+  return e;
+}
+
+FileError AppendFile::close() {
+  if (file_ == sys::kNoHandle) return {};
+  const sys::Handle h = file_;
+  file_ = sys::kNoHandle;
+  return sys::closewritten(h, path_);
 }
 
 }  // namespace stampo

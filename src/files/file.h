@@ -111,6 +111,36 @@ FileError checkreplaceable(const std::string& path);
 FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
                        const LockedFile& like, bool keeptimes);
 
+// The same, with the access rules of the file at `likepath`, read now.
+FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
+                       const std::string& likepath);
+
+// A file that rows are added to at its end, each written in one piece and
+// flushed to the disk before append() returns: a crash loses at most the
+// row being written, never an earlier one.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  ~AppendFile();
+
+  // Opens the regular file at `path`, made empty if there is none
+  // ("fopen"; anything but a regular file is refused, kNotAFile).
+  FileError open(const std::string& path);
+  // Whether the file holds nothing yet.
+  bool empty() const { return empty_; }
+  // Adds `bytes` at the end and flushes them ("fwrite", "fsync").
+  FileError append(const std::string& bytes);
+  // Closes it ("fclose").
+  FileError close();
+
+ private:
+  std::string path_;
+  std::intptr_t file_ = -1;
+  bool empty_ = false;
+};
+
 // Where the last component of `path` (the file's own name) starts: after
 // the last '/' (and on Windows the last '\\' or a drive's ':').
 std::size_t namestart(const std::string& path);

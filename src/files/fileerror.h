@@ -12,6 +12,8 @@ namespace stampo {
 // The code of a FileError for a path that names something other than a
 // regular file (a folder, a pipe, a device) where a file is needed.
 constexpr int kNotAFile = -1;
+// The code of a FileError for memory that could not be had.
+constexpr int kOutOfMemory = -2;
 
 struct FileError {
   const char* call = nullptr;  // nullptr: no failure

@@ -168,6 +168,21 @@ FileError createnew(const std::string& path, Handle& h, const std::string& shown
   return {};
 }
 
+FileError openappend(const std::string& path, Handle& h, const std::string& shown) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return failure("fopen", shown, S_ISDIR(st.st_mode) ? EISDIR : kNotAFile);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  if (fd < 0) return lasterror("fopen", shown);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return failure("fopen", shown, kNotAFile);
+  }
+  h = fd;
+  return {};
+}
+
 FileError flush(Handle h, const std::string& shown) {
   return ::fsync(int(h)) == 0 ? FileError() : lasterror("fsync", shown);
 }

@@ -60,6 +60,10 @@ FileError copytimes(Handle like, Handle to, const std::string& shown);
 // Creates `path`, which must not exist, for writing, readable by us alone
 // until copyrules() has run ("fopen").
 FileError createnew(const std::string& path, Handle& h, const std::string& shown);
+// Opens `path` for adding at its end, creating it (with the usual
+// permissions for a new file) if there is none ("fopen"); anything but a
+// regular file is refused (kNotAFile).
+FileError openappend(const std::string& path, Handle& h, const std::string& shown);
 // Flushes a written file to the disk ("fsync").
 FileError flush(Handle h, const std::string& shown);
 // Gives `from` the name `to` in one step, replacing the file there

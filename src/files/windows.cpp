@@ -244,6 +244,24 @@ FileError createnew(const std::string& path, Handle& h, const std::string& shown
   return {};
 }
 
+FileError openappend(const std::string& path, Handle& h, const std::string& shown) {
+  const std::wstring wide = systempath(path);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  retrying(wide, [&] {
+    file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return failure("fopen", shown, DWORD(kNotAFile));
+  }
+  h = reinterpret_cast<Handle>(file);
+  return {};
+}
+
 FileError flush(Handle h, const std::string& shown) {
   return FlushFileBuffers(handleof(h)) ? FileError() : lasterror("fsync", shown);
 }

@@ -1,0 +1,169 @@
+// The opt-in outputs: --png writes the stamped picture as a PNG, --csv
+// keeps a row per stamped report. Without them every byte stays as it was.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "support/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+std::uint32_t be32(const Bytes& b, std::size_t at) {
+  return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 |
+         std::uint32_t(b[at + 2]) << 8 | std::uint32_t(b[at + 3]);
+}
+
+// Decodes an 8-bit RGB PNG: checks the signature and every chunk's CRC,
+// inflates the IDAT data and undoes each row's filter. Returns the rows
+// top first, three bytes a pixel.
+Bytes decodepng(const Bytes& png, std::uint32_t& w, std::uint32_t& h) {
+  const Bytes signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), signature);
+  Bytes idat;
+  std::vector<std::string> types;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    const std::uint32_t length = be32(png, at);
+    const std::string type(png.begin() + long(at) + 4, png.begin() + long(at) + 8);
+    types.push_back(type);
+    EXPECT_EQ(crc32(0, png.data() + at + 4, length + 4), be32(png, at + 8 + length)) << type;
+    if (type == "IHDR") {
+      w = be32(png, at + 8);
+      h = be32(png, at + 12);
+      EXPECT_EQ(Bytes(png.begin() + long(at) + 16, png.begin() + long(at) + 21),
+                (Bytes{8, 2, 0, 0, 0}));
+    }
+    if (type == "IDAT") idat.insert(idat.end(), png.begin() + long(at) + 8,
+                                    png.begin() + long(at) + 8 + length);
+    at += 12 + length;
+  }
+  EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+  const std::size_t line = 3 * std::size_t(w);
+  Bytes raw((line + 1) * h);
+  uLongf size = uLongf(raw.size());
+  EXPECT_EQ(uncompress(raw.data(), &size, idat.data(), uLong(idat.size())), Z_OK);
+  EXPECT_EQ(size, raw.size());
+  Bytes rows(line * h);
+  for (std::size_t y = 0; y < h; ++y) {
+    const std::uint8_t filter = raw[(line + 1) * y];
+    for (std::size_t i = 0; i < line; ++i) {
+      const int a = i >= 3 ? rows[line * y + i - 3] : 0;
+      const int b = y > 0 ? rows[line * (y - 1) + i] : 0;
+      const int c = i >= 3 && y > 0 ? rows[line * (y - 1) + i - 3] : 0;
+      const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+      const int predict[] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+      EXPECT_LT(filter, 5);
+      rows[line * y + i] = std::uint8_t(raw[(line + 1) * y + 1 + i] + predict[filter % 5]);
+    }
+  }
+  return rows;
+}
+
+// A CSV file read as RFC 4180 has it: fields split at commas, quoted
+// fields with doubled quotes, records ended by CRLF.
+std::vector<std::vector<std::string>> readcsv(const std::string& s) {
+  std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < s.size() && s[i + 1] == '"') records.back().back() += s[++i];
+      else if (c == '"') quoted = false;
+      else records.back().back() += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      records.back().emplace_back();
+    } else if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+      ++i;
+      if (i + 1 < s.size()) records.emplace_back(1);
+    } else {
+      records.back().back() += c;
+    }
+  }
+  return records;
+}
+
+TEST_F(Stampo, PngHasTheStampedPixels) {
+  for (const int w : {467, 3, 7}) {
+    for (const bool pif : {false, true}) {
+      SCOPED_TRACE(std::to_string(w) + (pif ? " PIF" : " PIE"));
+      const std::string name = "w" + std::to_string(w) + (pif ? "f" : "e");
+      const Bytes in = scan(name, pif ? pifreport("1.5", "2", "3", "4") : piereport("0", "9", "8", "7"), w, w == 467 ? kH : 20);
+      const Result r = run({"--png", name + ".html"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      const Bytes bmp = readfile(path(name + ".bmp"));
+      std::uint32_t pw = 0, ph = 0;
+      const Bytes rows = decodepng(readfile(path(name + ".png")), pw, ph);
+      ASSERT_EQ(pw, std::uint32_t(w));
+      ASSERT_EQ(ph, 340u);
+      for (int y = 0; y < 340; ++y)
+        for (int x = 0; x < w; ++x) {
+          const std::uint8_t* p = rows.data() + 3 * (std::size_t(y) * std::size_t(w) + std::size_t(x));
+          ASSERT_EQ((Rgb{p[0], p[1], p[2]}), pixelat(bmp, w, 340, x, y)) << x << "," << y;
+        }
+      if (w == 467 && !pif) {  // a graph of a quarter of the BMP's size at most
+        EXPECT_LT(readfile(path(name + ".png")).size() * 4, bmp.size());
+      }
+    }
+  }
+}
+
+// With the options, the BMP, its backup and the console say exactly what
+// they say without them; the CSV file gets a header once and a row per
+// stamped report, whatever the names hold.
+TEST_F(Stampo, OptionsChangeNothingElseAndCsvRowsAccumulate) {
+  fs::create_directory(path("plain"));
+  fs::create_directory(path("opt"));
+  const std::string odd = "a,b \"c\" \xE3\x83\x87";  // a comma, quotes, Japanese
+  for (const char* folder : {"plain", "opt"}) {
+    scan(std::string(folder) + "/" + odd, piereport("1.234", "5", "678", "9"));
+    scan(std::string(folder) + "/cut", piereport("1", "2", "3", "4"));
+    writefile(path(std::string(folder) + "/cut.html"), "<html>no marker</html>\n");
+  }
+  const std::string report = "opt/" + odd + ".html";
+  const Result plain = run({"plain/" + odd + ".html", "plain/cut.html"});
+  const Result opt = run({"--png", "--csv", "out.csv", report, "opt/cut.html"});
+  ASSERT_EQ(opt.status, 0) << opt.err;
+  EXPECT_EQ(plain.status, opt.status);
+  std::string same = plain.out;  // the same but for the folder's name
+  for (std::size_t at; (at = same.find("plain/")) != std::string::npos;) same.replace(at, 6, "opt/");
+  EXPECT_EQ(same, opt.out);
+  EXPECT_EQ(plain.err, opt.err);
+  for (const std::string& name : {odd + ".bmp", odd + ".bmp.bak", std::string("cut.bmp")})
+    EXPECT_EQ(readfile(path("plain/" + name)), readfile(path("opt/" + name))) << name;
+  EXPECT_FALSE(fs::exists(path("opt/cut.png")));  // skipped: no PNG, no row
+  EXPECT_TRUE(fs::exists(path("opt/" + odd + ".png")));
+
+  ASSERT_EQ(run({"--csv", "out.csv", "--", report}).status, 0);  // a second run appends
+  const std::string csv = text(readfile(path("out.csv")));
+  ASSERT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+  const std::string picture = report.substr(0, report.size() - 5) + ".bmp";
+  const std::vector<std::string> row = {report, picture, "PIE Sum8", "1.23", "5", "678", "9"};
+  EXPECT_EQ(readcsv(csv.substr(3)),
+            (std::vector<std::vector<std::string>>{
+                {"report", "picture", "mode", "average", "maximum", "total", "POF"}, row, row}));
+  EXPECT_NE(csv.find("\"opt/a,b \"\"c\"\" \xE3\x83\x87.html\""), std::string::npos) << csv;
+}
+
+TEST_F(Stampo, OptionsComeFirstAndUnknownOnesAreRefused) {
+  const Bytes in = scan("disc", piereport("1", "2", "3", "4"));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--pgn", "disc.html"}, {"--csv"}, {"--png"}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.out.find("Usage : "), r.out.find('\n') + 1) << r.out;
+  }
+  EXPECT_EQ(readfile(path("disc.bmp")), in);
+  EXPECT_EQ(files(), (std::vector<std::string>{"disc.bmp", "disc.html"}));
+  // After "--", a report may be named like an option.
+  writefile(path("--png"), piereport("1", "2", "3", "4"));
+  const Result r = run({"--", "--png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("bmp data : --png\n", 0), 0u) << r.out;
+}
+
+}  // namespace
