@@ -106,7 +106,10 @@ TEST_F(Stampo, MissingReportEndsTheRun) {
     EXPECT_EQ(r.err.rfind("fopen: missing.html: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("No such file"), std::string::npos) << r.err;
   } else {
-    EXPECT_EQ(r.err, "fopen: missing.html: No such file or directory\n");
+    EXPECT_EQ(r.err,
+              "fopen: missing.html: No such file or directory\n"
+              "The report missing.html is not there: check its name, or drop it again from its "
+              "folder.\n");
   }
   EXPECT_EQ(readfile(path("later.bmp")), later);
 }

@@ -31,6 +31,12 @@ class ConsoleText {
   ConsoleText& text(const Message& message);
   // Text the system gave: a path, or the system's words for an error.
   ConsoleText& system(const std::string& s);
+  // One of our texts in the user's language (see setlanguage), with
+  // `args` (text the system gave, or numbers) in the places it marks.
+  ConsoleText& say(const Said& said, const std::vector<std::string>& args = {});
+  // ASCII text for a person only: left out where the stream is a file or
+  // a pipe, whose bytes stay as scripts know them.
+  ConsoleText& forperson(const std::string& ascii);
 
   // Whether the text ends a line (or is empty).
   bool atlinestart() const;
@@ -40,18 +46,34 @@ class ConsoleText {
   bool write(std::FILE* stream) const;
 
  private:
-  enum Kind { kAscii, kMessage, kSystem };
+  enum Kind { kAscii, kMessage, kSystem, kPerson };
   struct Piece {
     Kind kind;
-    std::string bytes;       // kAscii, kSystem
-    const Message* message;  // kMessage
+    std::string bytes;  // kMessage: its Shift_JIS spelling
+    std::string utf8;   // kMessage: its UTF-8 spelling
   };
   std::vector<Piece> pieces_;
 };
 
 // Takes the character set (only that: numbers keep their decimal point)
-// from the user's locale, for the terminal's text. Call once at start.
+// from the user's locale, for the terminal's text, and the user's
+// language (see setlanguage). Call once at start.
 void setupconsole();
+
+// The language of our texts: Japanese where the user's is (Windows: the
+// user's interface language; POSIX: LC_ALL, LC_MESSAGES or LANG), else
+// English.
+void setlanguage(bool japanese);
+bool japanese();
+
+// The program's name as the user has it: "Stampo.exe" on Windows.
+const char* programname();
+
+// Whether to end a run with an account of it on standard error: for a
+// person reading it, that is where the console window waits for Enter
+// (Windows), or where standard error is a terminal and more than one
+// report was given (POSIX).
+bool wantaccount(int reports);
 
 // Whether `arg` asks for help on this system: "--help" and "-h", and on
 // Windows "/?" and "-?" too.

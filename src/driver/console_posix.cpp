@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "console.h"
@@ -19,7 +20,18 @@ void setupconsole() {
   // decimal point whatever the user's locale.
   if (std::setlocale(LC_CTYPE, "") != nullptr)
     utf8locale = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  // The language of messages, as gettext would choose it.
+  const char* language = nullptr;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    language = std::getenv(name);
+    if (language != nullptr && language[0] != '\0') break;
+  }
+  setlanguage(language != nullptr && std::strncmp(language, "ja", 2) == 0);
 }
+
+const char* programname() { return "stampo"; }
+
+bool wantaccount(int reports) { return reports > 1 && ::isatty(STDERR_FILENO) == 1; }
 
 bool ishelpflag(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -29,10 +41,13 @@ int waitforenter(int status) { return status; }
 bool ConsoleText::write(std::FILE* stream) const {
   // Shift_JIS for files and pipes, as ever; UTF-8 for a person reading a
   // UTF-8 terminal. Paths and the system's words go out as they came.
-  const bool utf8 = utf8locale && ::isatty(fileno(stream)) == 1;
+  const bool terminal = ::isatty(fileno(stream)) == 1;
+  const bool utf8 = utf8locale && terminal;
   std::string bytes;
-  for (const Piece& p : pieces_)
-    bytes += p.kind != kMessage ? p.bytes : utf8 ? p.message->utf8 : p.message->sjis;
+  for (const Piece& p : pieces_) {
+    if (p.kind == kPerson && !terminal) continue;
+    bytes += p.kind == kMessage && utf8 ? p.utf8 : p.bytes;
+  }
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
          std::fflush(stream) == 0;
 }

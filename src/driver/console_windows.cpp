@@ -41,19 +41,32 @@ bool writeconsole(HANDLE console, const std::wstring& wide) {
 
 }  // namespace
 
-void setupconsole() {}
+void setupconsole() { setlanguage(PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE); }
+
+const char* programname() { return "Stampo.exe"; }
+
+namespace {
+
+bool waits() {
+  DWORD ids[2];
+  const DWORD processes = GetConsoleProcessList(ids, 2);
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  const bool inputisconsole = input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+  return shouldwait(processes, inputisconsole, consoleof(stdout) != nullptr);
+}
+
+}  // namespace
+
+bool wantaccount(int) { return waits() && consoleof(stderr) != nullptr; }
 
 bool ishelpflag(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "/?" || arg == "-?";
 }
 
 int waitforenter(int status) {
-  DWORD ids[2];
-  const DWORD processes = GetConsoleProcessList(ids, 2);
+  if (!waits()) return status;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  DWORD mode = 0;
-  const bool inputisconsole = input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
-  if (!shouldwait(processes, inputisconsole, consoleof(stdout) != nullptr)) return status;
   ConsoleText().text(kCloseJa).text(kCloseEn).write(stdout);
   // Until a line ends, the input ends or fails.
   for (;;) {
@@ -68,17 +81,16 @@ int waitforenter(int status) {
 bool ConsoleText::write(std::FILE* stream) const {
   if (const HANDLE console = consoleof(stream)) {
     std::wstring wide;
-    for (const Piece& p : pieces_)
-      wide += towide(p.kind == kMessage ? std::string(p.message->utf8) : p.bytes);
+    for (const Piece& p : pieces_) wide += towide(p.kind == kMessage ? p.utf8 : p.bytes);
     return std::fflush(stream) == 0 && writeconsole(console, wide);
   }
   // Redirected: the bytes the program has always written, paths and the
   // system's words in the ANSI code page.
   std::string bytes;
-  for (const Piece& p : pieces_)
-    bytes += p.kind == kMessage  ? p.message->sjis
-             : p.kind == kSystem ? ansibytes(p.bytes)
-                                 : p.bytes;
+  for (const Piece& p : pieces_) {
+    if (p.kind == kPerson) continue;
+    bytes += p.kind == kSystem ? ansibytes(p.bytes) : p.bytes;
+  }
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
          std::fflush(stream) == 0;
 }

@@ -11,6 +11,14 @@ struct Message {
   const char* utf8;
 };
 
+// A text of ours in the user's language: English, or Japanese in its two
+// spellings. The byte 0x01 marks where each argument goes (see
+// ConsoleText::say); texts.h holds them all.
+struct Said {
+  const char* en;
+  Message ja;
+};
+
 // "使い方 : プログラム本体にhtmlファイルをドロップしてください。"
 // (usage: drop html files onto the program)
 constexpr Message kUsageJa = {

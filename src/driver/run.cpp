@@ -1,6 +1,5 @@
 #include "run.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,6 +11,7 @@
 #include "imgwt.h"
 #include "messages.h"
 #include "report.h"
+#include "texts.h"
 
 namespace stampo {
 namespace {
@@ -20,16 +20,20 @@ const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
 
 // What the options ask for besides the stamped pictures.
 struct Options {
-  bool png = false;     // --png: NAME.png beside each stamped picture
-  std::string csv;      // --csv FILE: a row for each stamped report
+  bool png = false;  // --png: NAME.png beside each stamped picture
+  std::string csv;   // --csv FILE: a row for each stamped report
 };
 
 // One run's state: its options, the CSV file, the buffers that go from
-// one picture to the next.
+// one picture to the next, and what happened, for the closing account.
 struct Batch {
   Options options;
   AppendFile csv;
   Workspace work;
+  int reports = 0;  // reports taken up
+  int stamped = 0;
+  std::vector<std::pair<std::string, const Said*>> skipped;  // each with why
+  std::string stopped;                                      // the report a failure stopped at
 };
 
 // The usage lines: the text of a run with no arguments, and the start of
@@ -40,98 +44,100 @@ ConsoleText usage() {
   return text;
 }
 
-const char kHelp[] =
-    "\n"
-    "Stampo stamps the summary of a PIE Sum8 / PIF Sum1 disc quality scan onto\n"
-    "the scan's graph picture.\n"
-    "\n"
-    "  stampo [OPTIONS] REPORT.html...   the picture beside each report: REPORT.bmp\n"
-    "  stampo [OPTIONS] FOLDER...        every .html report directly inside the\n"
-    "                                    folder, in name order\n"
-    "  Stampo.exe D:\\scans\\*.html   on Windows, wildcards as well\n"
-    "\n"
-    "Options, before the reports:\n"
-    "  --png        also write each stamped picture as NAME.png, for sharing\n"
-    "  --csv FILE   add a row to FILE for each stamped report: its paths, the\n"
-    "               mode and the four figures (UTF-8, for Excel as well)\n"
-    "  --           ends the options: a report may then start with '-'\n"
-    "  --help, --version\n"
-    "\n"
-    "Each picture is rewritten 340 rows high, with the four figures in a band\n"
-    "at its foot. Its original is kept beside it as NAME.bmp.bak, written\n"
-    "before the picture is replaced; running again keeps that first backup.\n"
-    "After any interruption, run the same reports again to finish the batch.\n"
-    "To restore a picture, copy NAME.bmp.bak back over NAME.bmp.\n"
-    "\n"
-    "Exit status: 0 when every report was handled; 1 after a failure, which\n"
-    "ends the run (the message names the file), or for the usage text.\n"
-    "\n"
-    "Stampo " STAMPO_VERSION ". MIT licence, copyright the Stampo authors: see the LICENSE file.\n";
+// What the user can do about a failed file step on `file`, the report's
+// or its picture's, in one line after the failure's own.
+void advise(ConsoleText& text, const FileError& e, const std::string& report,
+            const std::string& picture) {
+  const std::vector<std::string> file = {e.file};
+  if (e.call == std::string("remove")) {
+    text.say(kAdviceLeftover, file);
+  } else if (e.notafile()) {
+    text.say(kAdviceNotAFile, file);
+  } else if (e.notfound() && e.file == report) {
+    text.say(kAdviceReportMissing, file);
+  } else if (e.notfound() && e.file == picture) {
+    text.say(kAdvicePictureMissing, file);
+  } else if (e.held()) {
+    text.say(kAdviceHeld, file);
+  } else if (e.denied() && e.file == report) {
+    text.say(kAdviceUnreadable, file);
+  } else if (e.denied()) {
+    text.say(kAdviceDenied, file);
+  } else if (e.full()) {
+    text.say(kAdviceFull, {picture.empty() ? e.file : picture});
+  } else {
+    text.say(kAdviceOther, {picture.empty() ? e.file : picture});
+  }
+}
 
-// "fopen: D:/scans/disc.html: No such file or directory" on standard error.
-int fail(const FileError& e) {
-  ConsoleText()
-      .text(e.call)
-      .text(": ")
-      .system(e.file)
-      .text(": ")
-      .system(reason(e))
-      .text("\n")
-      .write(stderr);
+// "fopen: D:/scans/disc.html: No such file or directory" on standard error,
+// then what to do about it.
+int fail(const FileError& e, const std::string& report = std::string(),
+         const std::string& picture = std::string()) {
+  ConsoleText text;
+  text.text(e.call).text(": ").system(e.file).text(": ").system(reason(e)).text("\n");
+  if (e.file != "standard output") advise(text, e, report, picture);
+  text.write(stderr);
   return EXIT_FAILURE;
 }
 
 // A picture's refusal goes to standard output, as the scanner's users and
-// their scripts have always read it; file errors go to standard error.
-int fail(const StampFailure& failure, const std::string& picture) {
+// their scripts have always read it, and the picture's name with what to
+// do to standard error; file errors go to standard error.
+int fail(const StampFailure& failure, const std::string& report, const std::string& picture) {
+  const std::string backup = picture + ".bak";
   switch (failure.kind) {
     case StampFailure::kRefused:
       ConsoleText().text(bmpmessage(failure.refused)).write(stdout);
+      ConsoleText().say(kPictureRefused, {picture}).write(stderr);
       break;
-    case StampFailure::kForeignBackup: {
-      ConsoleText text;
-      text.system(picture).text(": already stamped, and ");
-      if (failure.file.ok()) {
-        text.system(picture + ".bak")
-            .text(
-                " is not its original; nothing was changed. To stamp it again, copy its "
-                "original over ")
-            .system(picture)
-            .text(".\n");
-      } else {
-        text.text("its backup ")
-            .system(failure.file.file)
-            .text(" cannot be read (")
-            .system(reason(failure.file))
-            .text("); nothing was changed. Make the backup readable and run again.\n");
-      }
-      text.write(stderr);
+    case StampFailure::kForeignBackup:
+      if (failure.file.ok())
+        ConsoleText().say(kForeignBackup, {picture, backup, picture}).write(stderr);
+      else
+        ConsoleText()
+            .say(kUnreadableBackup, {picture, failure.file.file, reason(failure.file)})
+            .write(stderr);
       break;
-    }
     case StampFailure::kSameFile:
-      ConsoleText()
-          .system(picture)
-          .text(": the picture and its backup ")
-          .system(picture + ".bak")
-          .text(
-              " are the same file (a link); nothing was changed. Put a copy of the original "
-              "picture at ")
-          .system(picture)
-          .text(", not a link, and run again.\n")
-          .write(stderr);
+      ConsoleText().say(kSameFile, {picture, backup, picture}).write(stderr);
       break;
-    case StampFailure::kFile: fail(failure.file); break;
+    case StampFailure::kFile: fail(failure.file, report, picture); break;
     case StampFailure::kNone: return EXIT_SUCCESS;
   }
   return EXIT_FAILURE;
+}
+
+// Where ".html" starts in a report's own name, or npos: the first place,
+// in any case where file names ignore it (Windows).
+std::size_t findhtml(const std::string& path, std::size_t from) {
+  static const char kHtml[] = ".html";
+  for (std::size_t at = from; at + 5 <= path.size(); ++at) {
+    bool same = true;
+    for (std::size_t i = 0; i < 5 && same; ++i) {
+      char c = path[at + i];
+      if (kNamesIgnoreCase && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+      same = c == kHtml[i];
+    }
+    if (same) return at;
+  }
+  return std::string::npos;
 }
 
 // "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" in the
 // report's own name becomes ".bmp" and ends the path; without one the
 // path stays as it is. A folder's name plays no part.
 std::string picturepath(const std::string& report) {
-  const std::size_t at = report.find(".html", namestart(report));
+  const std::size_t at = findhtml(report, namestart(report));
   return at == std::string::npos ? report : report.substr(0, at) + ".bmp";
+}
+
+// "D:/scans/disc.bmp" -> "D:/scans/disc.png".
+std::string pngpath(const std::string& picture) {
+  const std::size_t dot = picture.rfind('.');
+  const bool bmp = dot != std::string::npos && dot >= namestart(picture) &&
+                   picture.compare(dot, std::string::npos, ".bmp") == 0;
+  return (bmp ? picture.substr(0, dot) : picture) + ".png";
 }
 
 // The figures read so far, two to a line, as the console shows them.
@@ -162,19 +168,13 @@ std::string csvrow(const std::string& report, const std::string& picture, const 
          "," + std::to_string(s.pof) + "\r\n";
 }
 
-// "D:/scans/disc.bmp" -> "D:/scans/disc.png".
-std::string pngpath(const std::string& picture) {
-  const std::size_t dot = picture.rfind('.');
-  const bool bmp = dot != std::string::npos && dot >= namestart(picture) &&
-                   picture.compare(dot, std::string::npos, ".bmp") == 0;
-  return (bmp ? picture.substr(0, dot) : picture) + ".png";
-}
-
 // Handles one report: prints its summary and stamps its picture.
 // Returns EXIT_SUCCESS to go on with the next, or the failure's status.
 int stampreport(const std::string& report, Batch& batch) {
+  ++batch.reports;
+  batch.stopped = report;  // until it is done
   StreamPtr file;
-  if (const FileError e = openstream(report, file); !e.ok()) return fail(e);
+  if (const FileError e = openstream(report, file); !e.ok()) return fail(e, report);
   const std::string picture = picturepath(report);
   // One report's text goes out in one piece, flushed before anything can
   // be said on standard error.
@@ -187,12 +187,14 @@ int stampreport(const std::string& report, Batch& batch) {
     FileError e = lines.error();
     e.file = report;
     text.write(stdout);
-    return fail(e);
+    return fail(e, report);
   }
-  if (const FileError e = closestream(file, report); !e.ok()) return fail(e);
+  if (const FileError e = closestream(file, report); !e.ok()) return fail(e, report);
 
   if (scan.status == ReportScan::kNoMarker) {
     text.text(kNoMarker);
+    // For a person who cannot read the Japanese line.
+    if (!japanese()) text.forperson("(not written by Plextools Professional)\n");
   } else {
     text.text("Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n");
     text.text(figuretext(scan.summary, scan.figures));
@@ -204,34 +206,61 @@ int stampreport(const std::string& report, Batch& batch) {
     }
   }
   if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
-  if (scan.status != ReportScan::kComplete) return EXIT_SUCCESS;
+  if (scan.status != ReportScan::kComplete) {
+    const bool nomarker = scan.status == ReportScan::kNoMarker;
+    ConsoleText().say(nomarker ? kNoMarkerReport : kTruncatedReport, {report}).write(stderr);
+    batch.skipped.emplace_back(report, nomarker ? &kWhyNoMarker : &kWhyTruncated);
+    batch.stopped.clear();
+    return EXIT_SUCCESS;
+  }
   const StampFailure stamped = imgwt(picture, scan.summary, batch.work,
                                      batch.options.png ? pngpath(picture) : std::string());
-  if (!stamped.ok()) return fail(stamped, picture);
+  if (!stamped.ok()) return fail(stamped, report, picture);
+  ++batch.stamped;
   if (!batch.options.csv.empty()) {
     if (const FileError e = batch.csv.append(csvrow(report, picture, scan.summary)); !e.ok())
       return fail(e);
   }
+  batch.stopped.clear();
   return EXIT_SUCCESS;
 }
 
+// Whether a file's name is a report's: it ends in ".html" (in any case
+// where names ignore it). "x.html.orig" is a copy kept aside.
+bool isreportname(const std::string& name) {
+  return name.size() > 5 && findhtml(name, name.size() - 5) != std::string::npos;
+}
+
 // The reports a folder stands for: the .html files directly inside it, in
-// name order. One that holds none is said, and the run goes on.
+// the order a file manager shows them. One that holds none is said, and
+// the run goes on.
 int stampfolder(const std::string& folder, Batch& batch) {
   std::vector<std::string> names;
   if (const FileError e = listfolder(folder, names); !e.ok()) return fail(e);
-  std::sort(names.begin(), names.end());
+  sortnames(names);
   bool any = false;
   for (const std::string& name : names) {
-    // Only names the picture rule maps: "x.html", not "x.HTML" or "x.htm".
-    const std::size_t html = name.find(".html");
-    if (html == std::string::npos || html + 5 != name.size()) continue;
+    if (!isreportname(name)) continue;
     any = true;
     if (const int status = stampreport(joinpath(folder, name), batch); status != EXIT_SUCCESS)
       return status;
   }
-  if (!any) ConsoleText().system(folder).text(": no .html reports in this folder\n").write(stderr);
+  if (!any) ConsoleText().say(kNoReportsInFolder, {folder}).write(stderr);
   return EXIT_SUCCESS;
+}
+
+// For a person at the console: how many pictures were stamped, which
+// reports were skipped and why, and where a failure stopped the batch.
+void account(const Batch& batch) {
+  if (!wantaccount(batch.reports)) return;
+  ConsoleText text;
+  text.text("\n").say(kAccountStamped,
+                      {std::to_string(batch.stamped), std::to_string(batch.reports)});
+  for (const auto& [report, why] : batch.skipped) {
+    text.say(kAccountSkipped, {report, japanese() ? why->ja.utf8 : why->en});
+  }
+  if (!batch.stopped.empty()) text.say(kAccountStopped, {batch.stopped});
+  text.write(stderr);
 }
 
 }  // namespace
@@ -248,7 +277,7 @@ int run(int argc, char** argv) {
       break;
     }
     if (ishelpflag(arg)) {
-      usage().text(kHelp).write(stdout);
+      usage().say(kHelp, {programname(), programname(), STAMPO_VERSION}).write(stdout);
       return EXIT_SUCCESS;
     }
     if (arg == "--version") {
@@ -260,7 +289,7 @@ int run(int argc, char** argv) {
     } else if (arg == "--csv" && first + 1 < argc && argv[first + 1][0] != '\0') {
       batch.options.csv = argv[++first];
     } else if (arg.size() > 1 && arg[0] == '-') {
-      ConsoleText().text("unknown option: ").system(arg).text("\n").write(stderr);
+      ConsoleText().say(kUnknownOption, {arg}).write(stderr);
       usage().write(stdout);
       return EXIT_FAILURE;
     } else {
@@ -276,8 +305,8 @@ int run(int argc, char** argv) {
     // A new file starts with the byte-order mark (so Excel reads it as
     // UTF-8) and a header row.
     if (batch.csv.empty()) {
-      const FileError e = batch.csv.append(
-          "\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n");
+      const FileError e =
+          batch.csv.append("\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n");
       if (!e.ok()) return fail(e);
     }
   }
@@ -290,8 +319,9 @@ int run(int argc, char** argv) {
   }
   if (!batch.options.csv.empty()) {
     const FileError e = batch.csv.close();
-    if (!e.ok() && status == EXIT_SUCCESS) return fail(e);
+    if (!e.ok() && status == EXIT_SUCCESS) status = fail(e);
   }
+  account(batch);
   return status;
 }
 

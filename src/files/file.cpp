@@ -98,6 +98,33 @@ std::string reason(const FileError& e) {
   return sys::systemwords(e.code);
 }
 
+int comparenames(const std::string& a, const std::string& b) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      // Numbers: leading zeros aside, the longer is larger, else the
+      // first digit that differs says.
+      std::size_t i2 = i, j2 = j;
+      while (i2 < a.size() && a[i2] == '0') ++i2;
+      while (j2 < b.size() && b[j2] == '0') ++j2;
+      std::size_t ie = i2, je = j2;
+      while (ie < a.size() && digit(a[ie])) ++ie;
+      while (je < b.size() && digit(b[je])) ++je;
+      if (ie - i2 != je - j2) return ie - i2 < je - j2 ? -1 : 1;
+      const int order = a.compare(i2, ie - i2, b, j2, je - j2);
+      if (order != 0) return order < 0 ? -1 : 1;
+      i = ie, j = je;
+      continue;
+    }
+    const unsigned char x = std::uint8_t(lower(a[i])), y = std::uint8_t(lower(b[j]));
+    if (x != y) return x < y ? -1 : 1;
+    ++i, ++j;
+  }
+  return i < a.size() ? 1 : j < b.size() ? -1 : 0;
+}
+
 std::string joinpath(const std::string& folder, const std::string& name) {
   // A folder that ends in a separator (or a drive, "C:") needs none more.
   if (folder.empty() || namestart(folder + "x") == folder.size()) return folder + name;

@@ -156,9 +156,22 @@ bool isfolder(const std::string& path);
 // listing fails on the way).
 FileError listfolder(const std::string& folder, std::vector<std::string>& names);
 
+// Whether names that differ only in case name one file (Windows).
+extern const bool kNamesIgnoreCase;
+
+// Orders two names as a file manager shows them: runs of digits by their
+// numbers ("disc2" before "disc10"), letters with case ignored (ASCII).
+// Negative, zero or positive, as strcmp.
+int comparenames(const std::string& a, const std::string& b);
+
+// Sorts names in the order the system's file manager shows them:
+// Explorer's own comparison on Windows (StrCmpLogicalW), comparenames()
+// elsewhere; names it finds equal keep their byte order.
+void sortnames(std::vector<std::string>& names);
+
 // What a command-line argument stands for. On Windows, where a program
 // expands its own wildcards, a name with '*' or '?' in its last part
-// stands for the files and folders it matches, in name order, or for
+// stands for the files and folders it matches, in sortnames() order, or for
 // itself where it matches none. Elsewhere the shell has done that, and an
 // argument stands for itself.
 std::vector<std::string> expandwildcards(const std::string& arg);

@@ -24,6 +24,17 @@ struct FileError {
   // Whether the failure was only that the file (or a folder on its way)
   // does not exist.
   bool notfound() const;
+  // Whether the path names something other than a file (a folder, a
+  // pipe, a device).
+  bool notafile() const;
+  // Whether another program holds the file (Windows's sharing and lock
+  // violations).
+  bool held() const;
+  // Whether the user may not do it: no permission, a read-only file or
+  // file system.
+  bool denied() const;
+  // Whether the disk is full (or the file may grow no more).
+  bool full() const;
 };
 
 // The failure of `call` on `file`, with the error the system reported last

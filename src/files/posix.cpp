@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -21,6 +22,12 @@ namespace stampo {
 FileError lasterror(const char* call, const std::string& file) { return {call, file, errno}; }
 
 bool FileError::notfound() const { return code == ENOENT || code == ENOTDIR; }
+bool FileError::notafile() const { return code == kNotAFile || code == EISDIR; }
+bool FileError::held() const { return code == ETXTBSY; }
+bool FileError::denied() const { return code == EACCES || code == EPERM || code == EROFS; }
+bool FileError::full() const { return code == ENOSPC || code == EDQUOT || code == EFBIG; }
+
+const bool kNamesIgnoreCase = false;
 
 std::size_t namestart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -324,5 +331,12 @@ FileError listfolder(const std::string& folder, std::vector<std::string>& names)
 }
 
 std::vector<std::string> expandwildcards(const std::string& arg) { return {arg}; }
+
+void sortnames(std::vector<std::string>& names) {
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int order = comparenames(a, b);
+    return order != 0 ? order < 0 : a < b;
+  });
+}
 
 }  // namespace stampo

@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, which they build on.
 #include <aclapi.h>
+#include <shlwapi.h>
 #include <fcntl.h>
 #include <io.h>
 
@@ -45,6 +46,18 @@ FileError lasterror(const char* call, const std::string& file) {
 bool FileError::notfound() const {
   return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
+bool FileError::notafile() const { return code == kNotAFile || code == ERROR_DIRECTORY; }
+bool FileError::held() const {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+         code == ERROR_USER_MAPPED_FILE;
+}
+bool FileError::denied() const {
+  return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
+         code == ERROR_PRIVILEGE_NOT_HELD;
+}
+bool FileError::full() const { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+
+const bool kNamesIgnoreCase = true;
 
 std::size_t namestart(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -463,9 +476,20 @@ std::vector<std::string> expandwildcards(const std::string& arg) {
   if (arg.find_first_of("*?", start) == std::string::npos) return {arg};
   std::vector<std::string> names;
   if (!findall(arg, true, names, arg).ok() || names.empty()) return {arg};
-  std::sort(names.begin(), names.end());
+  sortnames(names);
   for (std::string& name : names) name = arg.substr(0, start) + name;
   return names;
+}
+
+void sortnames(std::vector<std::string>& names) {
+  // Explorer's own order: digits as numbers, case ignored.
+  std::vector<std::pair<std::wstring, std::string>> keyed;
+  for (std::string& name : names) keyed.emplace_back(towide(name), std::move(name));
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    const int order = StrCmpLogicalW(a.first.c_str(), b.first.c_str());
+    return order != 0 ? order < 0 : a.second < b.second;
+  });
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::move(keyed[i].second);
 }
 
 }  // namespace stampo

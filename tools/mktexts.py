@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Writes src/driver/texts.h: the program's own texts in English and
+Japanese, the Japanese in its two spellings (Shift_JIS for files, pipes and
+Japanese consoles; UTF-8 for a UTF-8 terminal and Windows's UTF-16). In
+every text, "@" stands where an argument goes (a path, a number, the
+system's words), written into the header as the byte 0x01, which no
+Shift_JIS character holds. Run it after changing a text here:
+    python3 tools/mktexts.py >src/driver/texts.h
+"""
+
+TEXTS = [
+    ("kNoReportsInFolder", "a folder holds no report",
+     "@: no .html reports in this folder\n",
+     "@: このフォルダーには .html のレポートがありません\n"),
+    ("kUnknownOption", "an option we do not know",
+     "unknown option: @\n",
+     "不明なオプションです: @\n"),
+    ("kForeignBackup", "a stamped picture whose backup is another file",
+     "@: already stamped, and @ is not its original; nothing was changed. "
+     "To stamp it again, copy its original over @.\n",
+     "@: スタンプ済みですが、@ はその元の画像ではありません。何も変更していません。"
+     "もう一度スタンプするには、元の画像を @ に上書きコピーしてください。\n"),
+    ("kUnreadableBackup", "a stamped picture whose backup cannot be read",
+     "@: already stamped, and its backup @ cannot be read (@); nothing was changed. "
+     "Make the backup readable and run again.\n",
+     "@: スタンプ済みですが、バックアップ @ を読めません (@)。何も変更していません。"
+     "バックアップを読めるようにしてから、もう一度実行してください。\n"),
+    ("kSameFile", "a picture that is its own backup",
+     "@: the picture and its backup @ are the same file (a link); nothing was changed. "
+     "Put a copy of the original picture at @, not a link, and run again.\n",
+     "@: 画像とバックアップ @ が同じファイルです (リンク)。何も変更していません。"
+     "@ にリンクではなく元の画像のコピーを置いてから、もう一度実行してください。\n"),
+    ("kPictureRefused", "after a picture's refusal on standard output",
+     "@: this picture cannot be stamped, and was left as it was. Stampo takes the "
+     "24-bit BMP graph that the scanning software saved beside the report.\n",
+     "@: この画像にはスタンプできません。画像はそのままです。Stampo が扱うのは、"
+     "スキャンソフトがレポートの横に保存した 24 ビット BMP のグラフです。\n"),
+    ("kNoMarkerReport", "a report without its scan mode line",
+     "@: not a Plextools Professional scan report (no PIE Sum8 or PIF Sum1 line); "
+     "skipped.\n",
+     "@: Plextools Professional のスキャンレポートではありません "
+     "(PIE Sum8 / PIF Sum1 の行がありません)。スキップしました。\n"),
+    ("kTruncatedReport", "a report cut before its figures",
+     "@: the report ends before its figures; skipped. Save the report again from "
+     "the scanning software.\n",
+     "@: レポートが数値の前で終わっています。スキップしました。"
+     "スキャンソフトからレポートを保存し直してください。\n"),
+    ("kAdviceReportMissing", "what to do: the report is not there",
+     "The report @ is not there: check its name, or drop it again from its folder.\n",
+     "レポート @ が見つかりません。名前を確かめるか、フォルダーからもう一度ドロップしてください。\n"),
+    ("kAdvicePictureMissing", "what to do: no picture beside the report",
+     "The picture @ beside the report is missing: Stampo needs the scan's BMP "
+     "under the report's name.\n",
+     "レポートの横に画像 @ がありません。レポートと同じ名前の BMP を置いてください。\n"),
+    ("kAdviceUnreadable", "what to do: the report may not be read",
+     "You may not read @: give yourself read access, or copy it to a folder of your "
+     "own, then run again.\n",
+     "@ を読む権限がありません。読めるようにするか、自分のフォルダーにコピーしてから、"
+     "もう一度実行してください。\n"),
+    ("kAdviceHeld", "what to do: another program holds the file",
+     "@ is open in another program: close it there, then drop the report again.\n",
+     "@ は他のプログラムで開かれています。そのプログラムで閉じてから、"
+     "もう一度レポートをドロップしてください。\n"),
+    ("kAdviceDenied", "what to do: no permission",
+     "You may not change @ or its folder: make them writable, or copy the scans "
+     "to a folder of your own, then run again.\n",
+     "@ またはそのフォルダーを変更する権限がありません。書き込めるようにするか、"
+     "スキャンを自分のフォルダーにコピーしてから、もう一度実行してください。\n"),
+    ("kAdviceNotAFile", "what to do: a folder, pipe or device where a file is needed",
+     "@ is not a file (a folder, a pipe or a device): put the file itself there, "
+     "then run again.\n",
+     "@ はファイルではありません (フォルダー、パイプ、デバイス)。"
+     "ファイルそのものを置いてから、もう一度実行してください。\n"),
+    ("kAdviceFull", "what to do: the disk is full or failing",
+     "The disk is full or failing: free some space, then run the same reports "
+     "again; @ is as it was.\n",
+     "ディスクがいっぱいか、不調です。空きを作ってから、同じレポートでもう一度"
+     "実行してください。@ は元のままです。\n"),
+    ("kAdviceLeftover", "what to do: a leftover temporary file we may not remove",
+     "@ was left by an earlier run and cannot be removed: remove it, then run again.\n",
+     "@ は以前の実行の残りで、削除できません。削除してから、もう一度実行してください。\n"),
+    ("kAdviceOther", "what to do: any other failure",
+     "@ is as it was before this step: fix what the line above says, then run the "
+     "same reports again.\n",
+     "@ はこの処理の前のままです。上の行の原因を取り除いてから、"
+     "同じレポートでもう一度実行してください。\n"),
+    ("kAccountStamped", "the closing account: pictures stamped",
+     "Stamped: @ of @ reports.\n",
+     "スタンプしたレポート: @ 件 (全 @ 件)\n"),
+    ("kAccountSkipped", "the closing account: a report skipped, and why",
+     "Skipped: @ (@)\n",
+     "スキップ: @ (@)\n"),
+    ("kWhyNoMarker", "why a report was skipped",
+     "not a Plextools Professional report",
+     "Plextools Professional のレポートではありません"),
+    ("kWhyTruncated", "why a report was skipped",
+     "ends before its figures",
+     "数値の前で終わっています"),
+    ("kAccountStopped", "the closing account: a failure stopped the batch",
+     "Stopped at @. Run the same drop again to finish: pictures already stamped "
+     "are kept as they are.\n",
+     "@ で止まりました。同じレポートをもう一度ドロップすると続きを行います。"
+     "スタンプ済みの画像はそのまま残ります。\n"),
+    ("kHelp", "the help after the usage lines; @ is the program's name",
+     "\n"
+     "Stampo stamps the summary of a PIE Sum8 / PIF Sum1 disc quality scan onto\n"
+     "the scan's graph picture.\n"
+     "\n"
+     "  @ [OPTIONS] REPORT.html...   the picture beside each report: REPORT.bmp\n"
+     "  @ [OPTIONS] FOLDER...        every .html report directly inside the\n"
+     "                               folder, in the order Explorer shows them\n"
+     "  Stampo.exe D:\\scans\\*.html   on Windows, wildcards as well\n"
+     "\n"
+     "Options, before the reports:\n"
+     "  --png        also write each stamped picture as NAME.png, for sharing\n"
+     "  --csv FILE   add a row to FILE for each stamped report: its paths, the\n"
+     "               mode and the four figures (UTF-8, for Excel as well)\n"
+     "  --           ends the options: a report may then start with '-'\n"
+     "  --help, --version\n"
+     "\n"
+     "Each picture is rewritten 340 rows high, with the four figures in a band\n"
+     "at its foot. Its original is kept beside it as NAME.bmp.bak, written\n"
+     "before the picture is replaced; running again keeps that first backup.\n"
+     "After any interruption, run the same reports again to finish the batch.\n"
+     "To restore a picture, copy NAME.bmp.bak back over NAME.bmp.\n"
+     "\n"
+     "Exit status: 0 when every report was handled; 1 after a failure, which\n"
+     "ends the run (the message names the file and says what to do), or for\n"
+     "the usage text.\n"
+     "\n"
+     "Stampo @. MIT licence, copyright the Stampo authors: see the LICENSE file.\n",
+     "\n"
+     "Stampo は、PIE Sum8 / PIF Sum1 のディスク品質スキャンの結果を、\n"
+     "スキャンのグラフ画像に書き込みます。\n"
+     "\n"
+     "  @ [オプション] REPORT.html...   各レポートの横の画像 REPORT.bmp に書き込む\n"
+     "  @ [オプション] フォルダー...    フォルダー直下の .html レポートすべて\n"
+     "                                 (エクスプローラーと同じ順)\n"
+     "  Stampo.exe D:\\scans\\*.html    Windows ではワイルドカードも使えます\n"
+     "\n"
+     "オプション (レポートより前に):\n"
+     "  --png        スタンプした画像を共有用に NAME.png としても保存する\n"
+     "  --csv FILE   スタンプしたレポートごとに、パス、モード、4 つの数値を\n"
+     "               FILE に 1 行追加する (UTF-8、Excel でも読めます)\n"
+     "  --           オプションの終わり (以降は '-' で始まる名前もレポート)\n"
+     "  --help, --version\n"
+     "\n"
+     "画像は 340 行の高さに書き直され、下の帯に 4 つの数値が入ります。\n"
+     "元の画像は、書き換える前に NAME.bmp.bak として横に保存されます。\n"
+     "もう一度実行しても、最初のバックアップが残ります。\n"
+     "途中で止まったときは、同じレポートでもう一度実行すると続きを行います。\n"
+     "元に戻すには、NAME.bmp.bak を NAME.bmp に上書きコピーしてください。\n"
+     "\n"
+     "終了コード: すべて処理できたら 0、失敗したら 1 (そこで止まり、メッセージが\n"
+     "ファイル名とすべきことを示します)。使い方の表示も 1 です。\n"
+     "\n"
+     "Stampo @。MIT ライセンス、著作権は Stampo の作者たち: LICENSE を参照。\n"),
+]
+
+
+def escape(b: bytes) -> str:
+    """A C++ string literal for bytes, split into lines of the source."""
+    out, line = [], ""
+    for i, c in enumerate(b):
+        if c == 0x40:  # "@": the argument's place
+            piece = "\\x01"
+        elif c == 0x0A:
+            piece = "\\n"
+        elif c == 0x22:
+            piece = '\\"'
+        elif c == 0x5C:
+            piece = "\\\\"
+        elif 0x20 <= c < 0x7F and not (line.endswith("\\x01") or re_hex_tail(line)) :
+            piece = chr(c)
+        elif 0x20 <= c < 0x7F and c not in b"0123456789abcdefABCDEF":
+            piece = chr(c)
+        elif 0x20 <= c < 0x7F:
+            piece = '""' + chr(c)
+        else:
+            piece = "\\x%02X" % c
+        line += piece
+        if len(line) > 80 or (piece == "\\n" and i + 1 < len(b)):
+            out.append('"' + line + '"')
+            line = ""
+    if line or not out:
+        out.append('"' + line + '"')
+    return "\n    ".join(out)
+
+
+def re_hex_tail(line: str) -> bool:
+    """Whether the literal so far ends in a hex escape, which a following
+    hex digit would extend."""
+    import re
+    return re.search(r"\\x[0-9A-Fa-f]{2}$", line) is not None
+
+
+def main():
+    print("#pragma once")
+    print("// The program's own texts in English and Japanese. Made by")
+    print("// tools/mktexts.py from its list: change them there.")
+    print('#include "messages.h"')
+    print()
+    print("namespace stampo {")
+    for name, what, en, ja in TEXTS:
+        print()
+        print("// %s" % what)
+        print("constexpr Said %s = {" % name)
+        print("    %s," % escape(en.encode("ascii")))
+        print("    {%s," % escape(ja.encode("cp932")))
+        print("     %s}};" % escape(ja.encode("utf-8")))
+    print()
+    print("}  // namespace stampo")
+
+
+main()
