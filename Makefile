@@ -66,11 +66,12 @@ windows:
 
 # The unit tests and the end-to-end suite against Stampo.exe under Wine.
 # Wine runs with a Japanese locale (code page 932, as on a Japanese
-# Windows), then the tests of names and the console again with a UTF-8
+# Windows) and an English user interface (the tests that want Japanese
+# ask for it), then the tests of names and the console again with a UTF-8
 # one (a Western code page).
 WINE_ENV = WINEPREFIX=$(abspath build-windows)/wineprefix WINEDEBUG=-all \
 	STAMPO_HOLDFILE="wine $(abspath build-windows)/tests/holdfile.exe" \
-	WINEDLLOVERRIDES="mscoree,mshtml=d" LC_ALL=ja_JP.UTF-8
+	WINEDLLOVERRIDES="mscoree,mshtml=d" LC_ALL= LANG=ja_JP.UTF-8 LC_MESSAGES=en_US.UTF-8
 test-windows: windows build
 	$(WINE_ENV) wineboot -i
 	$(WINE_ENV) ctest --test-dir build-windows --output-on-failure --no-tests=error -j $(JOBS)

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,7 +16,9 @@
 #include <iconv.h>
 #endif
 
+#include "file.h"
 #include "messages.h"
+#include "texts.h"
 #include "widepath.h"
 
 namespace {
@@ -68,10 +72,35 @@ TEST(WidePath, EveryWindowsNameSurvivesTheRoundTrip) {
   EXPECT_EQ(stampo::toutf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // an overlong '/'
 }
 
-// Both spellings of each Japanese text say the same.
+// Both spellings of each Japanese text say the same, and every language
+// has a place for each argument.
 TEST(Console, JapaneseTextsHaveTheSameWordsInBothSpellings) {
   for (const stampo::Message* m : {&stampo::kUsageJa, &stampo::kNoMarker, &stampo::kCloseJa})
     EXPECT_EQ(fromsjis(m->sjis), stampo::toutf16(m->utf8)) << m->utf8;
+  using namespace stampo;
+  for (const Said* s :
+       {&kNoReportsInFolder, &kUnknownOption, &kForeignBackup, &kUnreadableBackup, &kSameFile,
+        &kPictureRefused, &kNoMarkerReport, &kTruncatedReport, &kAdviceReportMissing,
+        &kAdvicePictureMissing, &kAdviceUnreadable, &kAdviceHeld, &kAdviceDenied,
+        &kAdviceNotAFile, &kAdviceFull, &kAdviceLeftover, &kAdviceOther, &kAccountStamped,
+        &kAccountSkipped, &kWhyNoMarker, &kWhyTruncated, &kAccountStopped, &kHelp}) {
+    EXPECT_EQ(fromsjis(s->ja.sjis), toutf16(s->ja.utf8)) << s->en;
+    const auto places = [](const std::string& t) { return std::count(t.begin(), t.end(), '\x01'); };
+    EXPECT_EQ(places(s->en), places(s->ja.utf8)) << s->en;
+    EXPECT_EQ(places(s->en), places(s->ja.sjis)) << s->en;
+  }
+}
+
+// Names in the order a file manager shows them: numbers by their value,
+// case ignored.
+TEST(Names, ComeInExplorersOrder) {
+  std::vector<std::string> names = {"disc10.html", "Disc2.html", "disc1.html", "disc02b.html",
+                                    "b.html",      "A.html",     "disc2a.html"};
+  stampo::sortnames(names);
+  const std::vector<std::string> want = {"A.html",      "b.html",       "disc1.html",
+                                         "Disc2.html",  "disc2a.html",  "disc02b.html",
+                                         "disc10.html"};
+  EXPECT_EQ(names, want);
 }
 
 }  // namespace

@@ -114,8 +114,24 @@ TEST_F(Stampo, MissingReportEndsTheRun) {
   EXPECT_EQ(readfile(path("later.bmp")), later);
 }
 
-TEST_F(Stampo, UpperCaseExtensionTakesTheReportAsPicture) {
+// Windows names ignore case: SCAN01.HTML is a report, alone or in a
+// folder, and its picture SCAN01.bmp. Elsewhere only ".html" is one.
+TEST_F(Stampo, UpperCaseExtensionIsAReportOnlyOnWindows) {
   const std::string report = piereport("1", "2", "3", "4");
+  if (windows()) {
+    fs::create_directory(path("batch"));
+    const Bytes alone = scan("SCAN01", report);
+    fs::rename(path("SCAN01.html"), path("SCAN01.HTML"));
+    const Bytes inside = scan("batch/Scan02", report);
+    fs::rename(path("batch/Scan02.html"), path("batch/Scan02.Html"));
+    const Result r = run({"SCAN01.HTML", "batch"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, summary("SCAN01.bmp", "PIE Sum8", "1.00", "2", "3", "4") +
+                         summary("batch\\Scan02.bmp", "PIE Sum8", "1.00", "2", "3", "4"));
+    EXPECT_EQ(readfile(path("SCAN01.bmp.bak")), alone);
+    EXPECT_EQ(readfile(path("batch/Scan02.bmp.bak")), inside);
+    return;
+  }
   writefile(path("scan.HTML"), report);
   const Result r = run({"scan.HTML"});
   EXPECT_EQ(r.status, 1);
@@ -309,6 +325,10 @@ TEST_F(Stampo, OwnConsoleShowsAnyNameAndWaitsForEnter) {
   const std::string out = text(readfile(path("pty.txt")));
   EXPECT_NE(out.find("bmp data : " + name + ".bmp"), std::string::npos) << out;
   EXPECT_NE(out.find("fopen: missing.html: "), std::string::npos) << out;
+  // The account before the window closes: where the batch stopped, and
+  // that running it again finishes it.
+  EXPECT_NE(out.find("Stopped at missing.html. Run the same drop again"), std::string::npos)
+      << out;
   EXPECT_NE(out.find("Enter\xE3\x82\xAD\xE3\x83\xBC\xE3\x82\x92\xE6\x8A\xBC\xE3\x81\x99\xE3\x81\xA8"
                      "\xE9\x96\x89\xE3\x81\x98\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82"),
             std::string::npos)

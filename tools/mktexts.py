@@ -162,7 +162,7 @@ def escape(b: bytes) -> str:
     """A C++ string literal for bytes, split into lines of the source."""
     out, line = [], ""
     for i, c in enumerate(b):
-        if c == 0x40:  # "@": the argument's place
+        if c == 0x01:  # the argument's place
             piece = "\\x01"
         elif c == 0x0A:
             piece = "\\n"
@@ -205,6 +205,9 @@ def main():
         print()
         print("// %s" % what)
         print("constexpr Said %s = {" % name)
+        # "@" becomes 0x01 before encoding: 0x40 is also a Shift_JIS
+        # character's second byte (the 0x8340 of "ァ").
+        en, ja = en.replace("@", "\x01"), ja.replace("@", "\x01")
         print("    %s," % escape(en.encode("ascii")))
         print("    {%s," % escape(ja.encode("cp932")))
         print("     %s}};" % escape(ja.encode("utf-8")))

@@ -71,6 +71,12 @@ inline std::string console(std::string s) {
 class Stampo : public ::testing::Test {
  protected:
   void SetUp() override {
+    // English texts unless a test asks for Japanese (LC_MESSAGES=ja_...);
+    // under Wine the Makefile sets the locale.
+    if (!windows()) {
+      ::unsetenv("LC_ALL");
+      ::setenv("LC_MESSAGES", "en_US.UTF-8", 1);
+    }
     const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     dir_ = fs::temp_directory_path() / ("stampo-e2e-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir_);
