@@ -3,6 +3,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# Warnings are errors in `make test` (and so in sanitize and valgrind) and
+# where WERROR=ON asks (CI); elsewhere they are shown.
+WERROR ?= OFF
 
 .PHONY: all configure build demo test sanitize valgrind fuzz bench windows test-windows dist clean
 
@@ -11,11 +14,15 @@ all: build
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
-build: configure
+# The developers' builds treat warnings as errors; `make demo` does not.
+build:
+	cmake -S . -B $(BUILD) -DSTAMPO_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the program: cmake, make and g++ are all the demo needs.
-demo: configure
+# Only the program: cmake, make, g++ and its libraries are all the demo
+# needs. Warnings are shown, not fatal.
+demo:
+	cmake -S . -B $(BUILD) -DSTAMPO_WERROR=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target demo
 
 test: build
@@ -38,7 +45,8 @@ valgrind: build
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = report picture
 fuzz:
-	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSTAMPO_FUZZ=ON -DSTAMPO_TESTS=OFF
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSTAMPO_FUZZ=ON -DSTAMPO_TESTS=OFF \
+	  -DSTAMPO_WERROR=$(WERROR)
 	cmake --build build-fuzz -j $(JOBS)
 	set -e; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t; \
@@ -62,6 +70,7 @@ bench:
 windows:
 	test -f build-windows/CMakeCache.txt || \
 	  cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake -S . -B build-windows -DSTAMPO_WERROR=$(WERROR) >/dev/null
 	cmake --build build-windows -j $(JOBS)
 
 # The unit tests and the end-to-end suite against Stampo.exe under Wine.

@@ -5,8 +5,12 @@
 //
 //   build/mkicon icon/stampo.ico
 //
-// Each size (16, 24, 32, 48 and 64 pixels) is drawn at 4 x 4 samples
-// a pixel, so the edges are smooth at every size.
+// Each size (16, 24, 32, 48, 64 and 256 pixels) is drawn at 4 x 4
+// samples a pixel, so the edges are smooth at every size. The 256-pixel
+// image is stored as a PNG, as Windows expects for that size (and as keeps
+// the file small); the others as 32-bit DIBs.
+#include <zlib.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -58,22 +62,16 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   put16(out, v >> 16);
 }
 
-// One image of the .ico: a 40-byte BITMAPINFOHEADER (height doubled for
-// the mask), 32-bit BGRA pixels bottom-up, then the 1-bit AND mask (all
-// clear: the alpha channel says what shows).
-std::vector<std::uint8_t> image(int size) {
+void putbe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
+}
+
+// The icon drawn at `size` pixels: rows top first, each pixel red, green,
+// blue, alpha (not premultiplied).
+std::vector<std::uint8_t> draw(int size) {
   std::vector<std::uint8_t> out;
-  put32(out, 40);
-  put32(out, std::uint32_t(size));
-  put32(out, std::uint32_t(size * 2));
-  put16(out, 1);
-  put16(out, 32);
-  put32(out, 0);
-  const int maskrow = (size + 31) / 32 * 4;
-  put32(out, std::uint32_t(size * size * 4 + maskrow * size));
-  for (int i = 0; i < 4; ++i) put32(out, 0);
   constexpr int kSamples = 4;
-  for (int row = size - 1; row >= 0; --row) {
+  for (int row = 0; row < size; ++row) {
     for (int col = 0; col < size; ++col) {
       Rgba sum = {0, 0, 0, 0};
       for (int sy = 0; sy < kSamples; ++sy) {
@@ -87,13 +85,69 @@ std::vector<std::uint8_t> image(int size) {
       auto channel = [&](double v) {
         return std::uint8_t(std::lround(sum.a > 0 ? 255 * v / sum.a : 0));
       };
-      out.push_back(channel(sum.b));
-      out.push_back(channel(sum.g));
       out.push_back(channel(sum.r));
+      out.push_back(channel(sum.g));
+      out.push_back(channel(sum.b));
       out.push_back(std::uint8_t(std::lround(255 * a)));
     }
   }
+  return out;
+}
+
+// One image of the .ico as a DIB: a 40-byte BITMAPINFOHEADER (height
+// doubled for the mask), 32-bit BGRA pixels bottom-up, then the 1-bit AND
+// mask (all clear: the alpha channel says what shows).
+std::vector<std::uint8_t> dib(int size) {
+  const std::vector<std::uint8_t> rgba = draw(size);
+  std::vector<std::uint8_t> out;
+  put32(out, 40);
+  put32(out, std::uint32_t(size));
+  put32(out, std::uint32_t(size * 2));
+  put16(out, 1);
+  put16(out, 32);
+  put32(out, 0);
+  const int maskrow = (size + 31) / 32 * 4;
+  put32(out, std::uint32_t(size * size * 4 + maskrow * size));
+  for (int i = 0; i < 4; ++i) put32(out, 0);
+  for (int row = size - 1; row >= 0; --row) {
+    for (int col = 0; col < size; ++col) {
+      const std::uint8_t* p = rgba.data() + 4 * (std::size_t(row) * std::size_t(size) + std::size_t(col));
+      out.insert(out.end(), {p[2], p[1], p[0], p[3]});
+    }
+  }
   out.insert(out.end(), std::size_t(maskrow * size), 0);
+  return out;
+}
+
+// One image of the .ico as a PNG: signature, IHDR (8-bit RGBA), one IDAT
+// of the rows (filter byte 0 before each), IEND; zlib packs and checks.
+std::vector<std::uint8_t> png(int size) {
+  const std::vector<std::uint8_t> rgba = draw(size);
+  std::vector<std::uint8_t> rows;
+  const std::size_t line = 4 * std::size_t(size);
+  for (int row = 0; row < size; ++row) {
+    rows.push_back(0);
+    rows.insert(rows.end(), rgba.begin() + long(line) * row, rgba.begin() + long(line) * (row + 1));
+  }
+  uLongf packed = compressBound(uLong(rows.size()));
+  std::vector<std::uint8_t> idat(packed);
+  if (compress2(idat.data(), &packed, rows.data(), uLong(rows.size()), 9) != Z_OK) return {};
+  idat.resize(packed);
+  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
+    putbe32(out, std::uint32_t(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putbe32(out, std::uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+  };
+  std::vector<std::uint8_t> ihdr;
+  putbe32(ihdr, std::uint32_t(size));
+  putbe32(ihdr, std::uint32_t(size));
+  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+  chunk("IHDR", ihdr);
+  chunk("IDAT", idat);
+  chunk("IEND", {});
   return out;
 }
 
@@ -104,7 +158,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: mkicon OUT.ico\n");
     return 2;
   }
-  const int sizes[] = {16, 24, 32, 48, 64};
+  const int sizes[] = {16, 24, 32, 48, 64, 256};
   constexpr int kCount = sizeof sizes / sizeof sizes[0];
   std::vector<std::uint8_t> file, images;
   put16(file, 0);  // ICONDIR: reserved, type 1 (icon), count
@@ -112,9 +166,10 @@ int main(int argc, char** argv) {
   put16(file, kCount);
   std::uint32_t offset = 6 + 16 * kCount;
   for (const int size : sizes) {
-    const std::vector<std::uint8_t> one = image(size);
-    // ICONDIRENTRY: width and height, colours,
-    // reserved, planes, bits a pixel, size, offset.
+    const std::vector<std::uint8_t> one = size < 256 ? dib(size) : png(size);
+    if (one.empty()) return 1;
+    // ICONDIRENTRY: width and height (0 for 256), colours, reserved,
+    // planes, bits a pixel, size, offset.
     file.push_back(std::uint8_t(size & 0xFF));
     file.push_back(std::uint8_t(size & 0xFF));
     file.push_back(0);

@@ -118,7 +118,8 @@ TEST_F(Stampo, PngHasTheStampedPixels) {
 TEST_F(Stampo, OptionsChangeNothingElseAndCsvRowsAccumulate) {
   fs::create_directory(path("plain"));
   fs::create_directory(path("opt"));
-  const std::string odd = "a,b \"c\" \xE3\x83\x87";  // a comma, quotes, Japanese
+  // A comma, quotes (which Windows names cannot hold), Japanese.
+  const std::string odd = windows() ? "a,b 'c' \xE3\x83\x87" : "a,b \"c\" \xE3\x83\x87";
   for (const char* folder : {"plain", "opt"}) {
     scan(std::string(folder) + "/" + odd, piereport("1.234", "5", "678", "9"));
     scan(std::string(folder) + "/cut", piereport("1", "2", "3", "4"));
@@ -148,7 +149,9 @@ TEST_F(Stampo, OptionsChangeNothingElseAndCsvRowsAccumulate) {
   EXPECT_EQ(readcsv(csv.substr(3)),
             (std::vector<std::vector<std::string>>{
                 {"report", "picture", "mode", "average", "maximum", "total", "POF"}, row, row}));
-  EXPECT_NE(csv.find("\"opt/a,b \"\"c\"\" \xE3\x83\x87.html\""), std::string::npos) << csv;
+  if (!windows()) {
+    EXPECT_NE(csv.find("\"opt/a,b \"\"c\"\" \xE3\x83\x87.html\""), std::string::npos) << csv;
+  }
 }
 
 TEST_F(Stampo, OptionsComeFirstAndUnknownOnesAreRefused) {
