@@ -5,7 +5,7 @@
 // picture must give a message and no output; an accepted one must come out
 // 54 + 3 * (W + 1) * 340 bytes long, with a header that says so, and with
 // the graph rows above the band exactly as they went in (white below a
-// short graph).
+// short graph), and its PNG must encode.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +13,7 @@
 
 #include "bmp.h"
 #include "le.h"
+#include "png.h"
 #include "stamp.h"
 
 namespace {
@@ -59,5 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(std::memcmp(out.data() + 38, file + 38, 16) == 0);  // resolution, colours
   for (std::uint32_t y = 0; y < h && y < 295; ++y)          // rows above the band
     check(std::memcmp(out.data() + 54 + (339 - y) * row, file + 54 + (h - 1 - y) * row, row) == 0);
+  static stampo::PngEncoder encoder;  // kept from one input to the next, as in a batch
+  std::vector<std::uint8_t> png;
+  check(encoder.encode(out.data(), out.size(), png));
+  check(png.size() > 8 + 25 + 12 + 12 && png[1] == 'P');
   return 0;
 }

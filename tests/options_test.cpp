@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,20 @@ TEST_F(Stampo, OptionsChangeNothingElseAndCsvRowsAccumulate) {
                 {"report", "picture", "mode", "average", "maximum", "total", "POF"}, row, row}));
   if (!windows()) {
     EXPECT_NE(csv.find("\"opt/a,b \"\"c\"\" \xE3\x83\x87.html\""), std::string::npos) << csv;
+  }
+  // Each row is on the disk before the next is written.
+  if (std::getenv("STAMPO_UNDER_TEST") == nullptr && std::system("strace -V >/dev/null 2>&1") == 0) {
+    ASSERT_EQ(run({"--csv", "out.csv", report, report},
+                  std::string(kStrace) + "-o trace.txt -P out.csv -e trace=write,fsync ")
+                  .status,
+              0);
+    std::string calls, trace = text(readfile(path("trace.txt")));
+    for (std::size_t at = 0; at < trace.size(); at = trace.find('\n', at) + 1) {
+      if (trace.compare(at, 6, "write(") == 0) calls += "write ";
+      if (trace.compare(at, 6, "fsync(") == 0) calls += "fsync ";
+      if (trace.find('\n', at) == std::string::npos) break;
+    }
+    EXPECT_EQ(calls, "write fsync write fsync ");
   }
 }
 
