@@ -86,13 +86,19 @@ const bool kCloseBeforeRename = false;
 
 std::string systemwords(int code) { return std::strerror(code); }
 
-FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
+}  // namespace sys
+
+namespace {
+
+// Opens `path` with `flags` if it is a regular file (or, with O_CREAT,
+// nothing yet); anything else is refused without waiting on it.
+FileError openregular(const std::string& path, int flags, sys::Handle& h, const std::string& shown) {
   // Looked at before it is opened: opening a device may do something, and
   // opening a pipe waits for a writer.
   struct stat st;
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return failure("fopen", shown, S_ISDIR(st.st_mode) ? EISDIR : kNotAFile);
-  const int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return lasterror("fopen", shown);
   // And again once open, in case the path changed in between.
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -101,6 +107,14 @@ FileError openfile(const std::string& path, bool write, Handle& h, const std::st
   }
   h = fd;
   return {};
+}
+
+}  // namespace
+
+namespace sys {
+
+FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
+  return openregular(path, write ? O_RDWR : O_RDONLY, h, shown);
 }
 
 std::uint64_t sizeof_(Handle h) {
@@ -176,18 +190,7 @@ FileError createnew(const std::string& path, Handle& h, const std::string& shown
 }
 
 FileError openappend(const std::string& path, Handle& h, const std::string& shown) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return failure("fopen", shown, S_ISDIR(st.st_mode) ? EISDIR : kNotAFile);
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return lasterror("fopen", shown);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return failure("fopen", shown, kNotAFile);
-  }
-  h = fd;
-  return {};
+  return openregular(path, O_WRONLY | O_CREAT | O_APPEND, h, shown);
 }
 
 FileError flush(Handle h, const std::string& shown) {
