@@ -331,6 +331,30 @@ TEST_F(Rerun, ReplacedFilesKeepPermissionsOwnersAndLinks) {
   EXPECT_EQ(after.substr(0, after.rfind('\n', after.size() - 2)),
             before.substr(0, before.rfind('\n', before.size() - 2)));  // a new date
   EXPECT_EQ(readfile(path("acl.bmp.bak")), scanned);
+
+  // Another user's picture that we may write: a user who has its group
+  // only as a supplementary group keeps it, with its bits; one who has
+  // not gives it up, and its bits with it.
+  if (!root) return;
+  REQUIRE_UNPRIVILEGED(as);
+  fs::permissions(dir_, fs::perms(0777));
+  for (const bool member : {true, false}) {
+    SCOPED_TRACE(member ? "member" : "not a member");
+    scan("grp", piereport("1", "2", "3", "4"));
+    fs::remove(path("grp.bmp.bak"));
+    ASSERT_EQ(::chown(path("grp.bmp").c_str(), 0, 100), 0);
+    fs::permissions(path("grp.bmp"), fs::perms(0666));
+    std::string prefix = as;
+    if (member) prefix.replace(prefix.find("--clear-groups"), 14, "--groups=100");
+    const Result r = run({"grp.html"}, prefix);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"grp.bmp", "grp.bmp.bak"}) {
+      struct stat st;
+      ASSERT_EQ(::stat(path(name).c_str(), &st), 0);
+      EXPECT_EQ(st.st_gid, member ? 100u : 65534u) << name;
+      EXPECT_EQ(st.st_mode & 0777, member ? 0666u : 0606u) << name;
+    }
+  }
 }
 
 // Any picture whose backup's name fits the system's 255-byte (or
