@@ -77,9 +77,9 @@ FileError replaceat(const std::string& target, const std::string& shown, const s
     if (e.ok()) e = sys::flush(h, shown);
     const FileError closed = sys::closewritten(h, shown);
     if (e.ok()) e = closed;
-    if (e.ok() && closefirst != nullptr && sys::kCloseBeforeRename && *closefirst != -1) {
+    if (e.ok() && closefirst != nullptr && sys::kCloseBeforeRename && *closefirst != sys::kNoHandle) {
       const FileError released = sys::closewritten(*closefirst, shown);
-      *closefirst = -1;
+      *closefirst = sys::kNoHandle;
       e = released;
     }
     if (e.ok()) e = sys::renameover(temporary, target, shown);
@@ -199,13 +199,10 @@ FileError AppendFile::open(const std::string& path) {
 }
 
 FileError AppendFile::append(const std::string& bytes) {
-  // One write: a row never lands in two pieces with another's between.
-  std::size_t wrote = 0;
-  FileError e = sys::writesome(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                               bytes.size(), wrote, path_);
-  if (e.ok() && wrote != bytes.size())
-    e = writehandle(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()) + wrote,
-                    bytes.size() - wrote, path_);
+  // One write (writehandle() loops only on a short one): a row never lands
+  // in two pieces with another's between.
+  FileError e = writehandle(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                            bytes.size(), path_);
   if (e.ok()) e = sys::flush(file_, path_);
   if (e.ok()) empty_ = false;
   return e;

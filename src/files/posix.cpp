@@ -77,19 +77,6 @@ void watchsignals() {
   }
 }
 
-}  // namespace
-
-namespace sys {
-
-const char kSeparator = '/';
-const bool kCloseBeforeRename = false;
-
-std::string systemwords(int code) { return std::strerror(code); }
-
-}  // namespace sys
-
-namespace {
-
 // Opens `path` with `flags` if it is a regular file (or, with O_CREAT,
 // nothing yet); anything else is refused without waiting on it.
 FileError openregular(const std::string& path, int flags, sys::Handle& h, const std::string& shown) {
@@ -112,6 +99,11 @@ FileError openregular(const std::string& path, int flags, sys::Handle& h, const 
 }  // namespace
 
 namespace sys {
+
+const char kSeparator = '/';
+const bool kCloseBeforeRename = false;
+
+std::string systemwords(int code) { return std::strerror(code); }
 
 FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
   return openregular(path, write ? O_RDWR : O_RDONLY, h, shown);

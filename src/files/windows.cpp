@@ -128,6 +128,36 @@ BOOL WINAPI removeonexit(DWORD) {
 
 HANDLE handleof(sys::Handle h) { return reinterpret_cast<HANDLE>(h); }
 
+// CreateFileW on an existing or new file, tried again while another
+// program holds it (see retrying()).
+HANDLE createheld(const std::wstring& wide, DWORD access, DWORD share, DWORD disposition,
+                  DWORD flags) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  retrying(wide, [&] {
+    file = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  return file;
+}
+
+// Opens `path` with `access` and `share` if it is a regular file (or,
+// with OPEN_ALWAYS, nothing yet); a folder, a device or a pipe is refused.
+FileError openregular(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                      sys::Handle& h, const std::string& shown) {
+  const std::wstring wide = systempath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return failure("fopen", shown, DWORD(kNotAFile));
+  const HANDLE file = createheld(wide, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
+  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
+  if (GetFileType(file) != FILE_TYPE_DISK) {  // a device, a pipe
+    CloseHandle(file);
+    return failure("fopen", shown, DWORD(kNotAFile));
+  }
+  h = reinterpret_cast<sys::Handle>(file);
+  return {};
+}
+
 }  // namespace
 
 namespace sys {
@@ -151,26 +181,11 @@ std::string systemwords(int code) {
 }
 
 FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
-  const std::wstring wide = systempath(path);
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return failure("fopen", shown, DWORD(kNotAFile));
   // Shared with every other program; for writing, the right to replace it
   // as well, which fails while another program holds it against that.
-  const DWORD access = GENERIC_READ | (write ? GENERIC_WRITE | DELETE : 0);
-  HANDLE file = INVALID_HANDLE_VALUE;
-  retrying(wide, [&] {
-    file = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file != INVALID_HANDLE_VALUE;
-  });
-  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
-  if (GetFileType(file) != FILE_TYPE_DISK) {  // a device, a pipe
-    CloseHandle(file);
-    return failure("fopen", shown, DWORD(kNotAFile));
-  }
-  h = reinterpret_cast<Handle>(file);
-  return {};
+  return openregular(path, GENERIC_READ | (write ? GENERIC_WRITE | DELETE : 0),
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, h,
+                     shown);
 }
 
 std::uint64_t sizeof_(Handle h) {
@@ -258,21 +273,8 @@ FileError createnew(const std::string& path, Handle& h, const std::string& shown
 }
 
 FileError openappend(const std::string& path, Handle& h, const std::string& shown) {
-  const std::wstring wide = systempath(path);
-  HANDLE file = INVALID_HANDLE_VALUE;
-  retrying(wide, [&] {
-    file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file != INVALID_HANDLE_VALUE;
-  });
-  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
-  if (GetFileType(file) != FILE_TYPE_DISK) {
-    CloseHandle(file);
-    return failure("fopen", shown, DWORD(kNotAFile));
-  }
-  h = reinterpret_cast<Handle>(file);
-  return {};
+  return openregular(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     OPEN_ALWAYS, h, shown);
 }
 
 FileError flush(Handle h, const std::string& shown) {
@@ -332,12 +334,9 @@ FileError mayreplace(const std::string& path, const std::string& shown) {
     return failure("rename", shown, ERROR_ACCESS_DENIED);
   // Opened for replacing and let go: fails while another program holds it
   // against that.
-  HANDLE file = INVALID_HANDLE_VALUE;
-  retrying(wide, [&] {
-    file = CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    return file != INVALID_HANDLE_VALUE;
-  });
+  const HANDLE file =
+      createheld(wide, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
   if (file == INVALID_HANDLE_VALUE) return lasterror("rename", shown);
   CloseHandle(file);
   return {};
