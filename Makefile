@@ -81,13 +81,19 @@ windows:
 WINE_ENV = WINEPREFIX=$(abspath build-windows)/wineprefix WINEDEBUG=-all \
 	STAMPO_HOLDFILE="wine $(abspath build-windows)/tests/holdfile.exe" \
 	WINEDLLOVERRIDES="mscoree,mshtml=d" LC_ALL= LANG=ja_JP.UTF-8 LC_MESSAGES=en_US.UTF-8
+# One Wine server for the whole run: one that shuts down between two tests
+# can drop the next program's connection ("recvmsg: Connection reset").
 test-windows: windows build
+	-$(WINE_ENV) wineserver -k 2>/dev/null
+	$(WINE_ENV) wineserver -w
+	$(WINE_ENV) wineserver -p
 	$(WINE_ENV) wineboot -i
 	$(WINE_ENV) ctest --test-dir build-windows --output-on-failure --no-tests=error -j $(JOBS)
 	$(WINE_ENV) STAMPO_UNDER_TEST="wine $(abspath build-windows)/Stampo.exe" STAMPO_WINDOWS=1 \
 		$(BUILD)/tests/e2e_tests
 	$(WINE_ENV) LC_ALL=C.UTF-8 STAMPO_UNDER_TEST="wine $(abspath build-windows)/Stampo.exe" \
 		STAMPO_WINDOWS=1 $(BUILD)/tests/e2e_tests --gtest_filter='*Names*:*LongPaths*:*Console*'
+	-$(WINE_ENV) wineserver -k 2>/dev/null
 
 # The release zip for Windows users: build-windows/Stampo-<version>-win32.zip.
 dist: windows
