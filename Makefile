@@ -81,9 +81,12 @@ windows:
 WINE_ENV = WINEPREFIX=$(abspath build-windows)/wineprefix WINEDEBUG=-all \
 	STAMPO_HOLDFILE="wine $(abspath build-windows)/tests/holdfile.exe" \
 	WINEDLLOVERRIDES="mscoree,mshtml=d" LC_ALL= LANG=ja_JP.UTF-8 LC_MESSAGES=en_US.UTF-8
-# One Wine server for the whole run: one that shuts down between two tests
-# can drop the next program's connection ("recvmsg: Connection reset").
+# One Wine server for the whole run (any earlier one ended first), started
+# before the prefix is made ready: a server that shuts down between two
+# tests can drop the next program's connection ("recvmsg: Connection
+# reset").
 test-windows: windows build
+	mkdir -p build-windows/wineprefix
 	-$(WINE_ENV) wineserver -k 2>/dev/null
 	$(WINE_ENV) wineserver -w
 	$(WINE_ENV) wineserver -p
