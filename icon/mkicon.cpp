@@ -5,10 +5,12 @@
 //
 //   build/mkicon icon/stampo.ico
 //
-// Each size (16, 24, 32, 48, 64 and 256 pixels) is drawn at 4 x 4
-// samples a pixel, so the edges are smooth at every size. The 256-pixel
-// image is stored as a PNG, as Windows expects for that size (and as keeps
-// the file small); the others as 32-bit DIBs.
+// Each size is drawn at 4 x 4 samples a pixel, so the edges are smooth at
+// every size: 16, 24, 32, 48, 64 and 256 pixels, and the sizes Explorer
+// asks for when the display is scaled to 125 %, 150 % or 200 % (20, 40,
+// 96), which it would otherwise scale from another size and blur. The
+// 256-pixel image is stored as a PNG, as Windows expects for that size
+// (and as keeps the file small); the others as 32-bit DIBs.
 #include <zlib.h>
 
 #include <cmath>
@@ -158,7 +160,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: mkicon OUT.ico\n");
     return 2;
   }
-  const int sizes[] = {16, 24, 32, 48, 64, 256};
+  const int sizes[] = {16, 20, 24, 32, 40, 48, 64, 96, 256};
   constexpr int kCount = sizeof sizes / sizeof sizes[0];
   std::vector<std::uint8_t> file, images;
   put16(file, 0);  // ICONDIR: reserved, type 1 (icon), count
