@@ -115,10 +115,10 @@ TEST_F(Stampo, TerminalRunEndsWithAnAccount) {
   scan("good", piereport("1", "1", "1", "1"));
   int status = 0;
   const std::string shown =
-      onterminal(dir_, "LC_ALL=C.UTF-8 " + program_ + " plain.html good.html", status);
+      onterminal(dir_, "LC_ALL=C.UTF-8 " + program_ + " plain.html good.bmp good.html", status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(shown.find("Stamped: 1 of 2 reports.\r\nSkipped: plain.html (not a Plextools "
-                       "Professional report)"),
+  EXPECT_NE(shown.find("Stamped: 1 of 3 reports.\r\nSkipped: plain.html (not a Plextools "
+                       "Professional report)\r\nSkipped: good.bmp (a picture, not a report)"),
             std::string::npos)
       << shown;
   EXPECT_EQ(run({"plain.html", "good.html"}).err.find("Stamped:"), std::string::npos);

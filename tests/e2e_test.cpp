@@ -71,6 +71,22 @@ TEST_F(Stampo, ReportWithoutMarkerIsSkipped) {
   EXPECT_EQ(readfile(path("plain.bmp")), plain);
   EXPECT_FALSE(fs::exists(path("plain.bmp.bak")));
   expectstamped(readfile(path("good.bmp")), good, kW, kH);
+
+  // A picture dropped instead of its report (BMP, PNG, JPEG) is told so,
+  // and skipped like any file without the mode line.
+  const Bytes stamped = readfile(path("good.bmp"));
+  writefile(path("scan.png"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  writefile(path("scan.jpg"), std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10));
+  for (const char* name : {"plain.bmp", "good.bmp", "scan.png", "scan.jpg"}) {
+    const Result dropped = run({name});
+    EXPECT_EQ(dropped.status, 0) << name;
+    EXPECT_EQ(dropped.out, "bmp data : " + std::string(name) + "\n" + kNotPlextools) << name;
+    EXPECT_EQ(dropped.err, std::string(name) +
+                               ": this is a picture, not a scan report; skipped. Drop the report "
+                               "beside it (the .html file) instead.\n");
+  }
+  EXPECT_EQ(readfile(path("good.bmp")), stamped);
+  EXPECT_EQ(readfile(path("plain.bmp")), plain);
 }
 
 TEST_F(Stampo, ReportEndingBeforeItsFiguresPrintsWhatItReadAndIsSkipped) {
@@ -343,7 +359,9 @@ TEST_F(Stampo, HelpAndVersion) {
     const Result help = run({flag});
     EXPECT_EQ(help.status, 0) << flag;
     EXPECT_EQ(help.out.rfind(kUsage, 0), 0u) << flag;  // the usage lines, then the description
-    for (const char* part : {"FOLDER", "NAME.bmp.bak", "Exit status", "MIT licence"})
+    // The licence file by the name the user's copy gives it.
+    const char* licence = windows() ? "see LICENSE.txt.\n" : "see LICENSE.\n";
+    for (const char* part : {"FOLDER", "NAME.bmp.bak", "Exit status", "MIT licence", licence})
       EXPECT_NE(help.out.find(part), std::string::npos) << flag << ": " << part;
   }
   const Result version = run({"--version"});

@@ -40,6 +40,11 @@ TEXTS = [
      "skipped.\n",
      "@: Plextools Professional のスキャンレポートではありません "
      "(PIE Sum8 / PIF Sum1 の行がありません)。スキップしました。\n"),
+    ("kPictureNotReport", "a picture given where its report should be",
+     "@: this is a picture, not a scan report; skipped. Drop the report beside it "
+     "(the .html file) instead.\n",
+     "@: これは画像で、スキャンレポートではありません。スキップしました。"
+     "代わりに、その横のレポート (.html ファイル) をドロップしてください。\n"),
     ("kTruncatedReport", "a report cut before its figures",
      "@: the report ends before its figures; skipped. Save the report again from "
      "the scanning software.\n",
@@ -93,6 +98,9 @@ TEXTS = [
     ("kWhyNoMarker", "why a report was skipped",
      "not a Plextools Professional report",
      "Plextools Professional のレポートではありません"),
+    ("kWhyPicture", "why a report was skipped",
+     "a picture, not a report",
+     "画像で、レポートではありません"),
     ("kWhyTruncated", "why a report was skipped",
      "ends before its figures",
      "数値の前で終わっています"),
@@ -101,7 +109,7 @@ TEXTS = [
      "are kept as they are.\n",
      "@ で止まりました。同じレポートをもう一度ドロップすると続きを行います。"
      "スタンプ済みの画像はそのまま残ります。\n"),
-    ("kHelp", "the help after the usage lines; @ is the program's name",
+    ("kHelp", "the help after the usage lines: the program's name twice, the version, the licence file",
      "\n"
      "Stampo stamps the summary of a PIE Sum8 / PIF Sum1 disc quality scan onto\n"
      "the scan's graph picture.\n"
@@ -128,7 +136,7 @@ TEXTS = [
      "ends the run (the message names the file and says what to do), or for\n"
      "the usage text.\n"
      "\n"
-     "Stampo @. MIT licence, copyright the Stampo authors: see the LICENSE file.\n",
+     "Stampo @. MIT licence, copyright the Stampo authors: see @.\n",
      "\n"
      "Stampo は、PIE Sum8 / PIF Sum1 のディスク品質スキャンの結果を、\n"
      "スキャンのグラフ画像に書き込みます。\n"
@@ -154,7 +162,7 @@ TEXTS = [
      "終了コード: すべて処理できたら 0、失敗したら 1 (そこで止まり、メッセージが\n"
      "ファイル名とすべきことを示します)。使い方の表示も 1 です。\n"
      "\n"
-     "Stampo @。MIT ライセンス、著作権は Stampo の作者たち: LICENSE を参照。\n"),
+     "Stampo @。MIT ライセンス、著作権は Stampo の作者たち: @ を参照。\n"),
 ]
 
 

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "decimal.h"
 
@@ -18,6 +19,20 @@ constexpr int kAverageLine = 1;
 constexpr int kMaximumLine = 2;
 constexpr int kTotalLine = 3;
 constexpr int kPofLine = 10;
+
+// The first bytes of the picture files a user may drop by mistake instead
+// of the report beside them: BMP, PNG, JPEG, GIF, TIFF (both byte orders).
+// (PNG's signature goes on after a line feed, where a line read ends.)
+constexpr std::string_view kPictureSignatures[] = {
+    {"BM", 2}, {"\x89PNG\r\n", 6}, {"\xFF\xD8\xFF", 3}, {"GIF8", 4},
+    {"II*\0", 4}, {"MM\0*", 4}};
+
+bool ispicture(const std::uint8_t* line, std::size_t length) {
+  for (const std::string_view signature : kPictureSignatures)
+    if (length >= signature.size() && std::memcmp(line, signature.data(), signature.size()) == 0)
+      return true;
+  return false;
+}
 
 bool startswith(const std::uint8_t* line, std::size_t length, const char* marker) {
   return length >= kMarkerLength && std::memcmp(line, marker, kMarkerLength) == 0;
@@ -81,8 +96,9 @@ ReportScan readfigures(ReportLines& lines) {
   ReportScan scan;
   const std::uint8_t* line = nullptr;
   std::size_t length = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     if (!lines.next(line, length)) return scan;
+    if (first) scan.picture = ispicture(line, length);
     if (startswith(line, length, kPieMarker)) {
       scan.summary.mode = kModePie;
       break;

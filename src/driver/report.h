@@ -60,6 +60,7 @@ struct ReportScan {
   Status status = kNoMarker;
   ScanSummary summary;  // mode set from kTruncated on, figures as read
   int figures = 0;      // figures read, in report order: average, maximum, total, POF
+  bool picture = false;  // kNoMarker: the file starts as a picture file does
 };
 
 ReportScan scanreport(ReportLines& lines);

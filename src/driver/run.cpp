@@ -208,8 +208,13 @@ int stampreport(const std::string& report, Batch& batch) {
   if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
   if (scan.status != ReportScan::kComplete) {
     const bool nomarker = scan.status == ReportScan::kNoMarker;
-    ConsoleText().say(nomarker ? kNoMarkerReport : kTruncatedReport, {report}).write(stderr);
-    batch.skipped.emplace_back(report, nomarker ? &kWhyNoMarker : &kWhyTruncated);
+    const bool picture = nomarker && scan.picture;  // dropped instead of its report
+    ConsoleText()
+        .say(picture ? kPictureNotReport : nomarker ? kNoMarkerReport : kTruncatedReport, {report})
+        .write(stderr);
+    batch.skipped.emplace_back(report, picture    ? &kWhyPicture
+                                       : nomarker ? &kWhyNoMarker
+                                                  : &kWhyTruncated);
     batch.stopped.clear();
     return EXIT_SUCCESS;
   }
@@ -277,7 +282,7 @@ int run(int argc, char** argv) {
       break;
     }
     if (ishelpflag(arg)) {
-      usage().say(kHelp, {programname(), programname(), STAMPO_VERSION}).write(stdout);
+      usage().say(kHelp, {programname(), programname(), STAMPO_VERSION, STAMPO_LICENSE}).write(stdout);
       return EXIT_SUCCESS;
     }
     if (arg == "--version") {
