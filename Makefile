@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 # where WERROR=ON asks (CI); elsewhere they are shown.
 WERROR ?= OFF
 
-.PHONY: all configure build demo test sanitize valgrind fuzz bench windows test-windows dist clean
+.PHONY: all configure build demo test sanitize valgrind fuzz bench windows test-windows dist deb clean
 
 all: build
 
@@ -102,6 +102,19 @@ test-windows: windows build
 dist: windows
 	cd build-windows && cpack -G ZIP
 	tests/release_check.sh build-windows/Stampo-*-win32.zip build-windows/Stampo.exe
+
+# The Debian package: build-deb/stampo_<version>_<arch>.deb, the program
+# and its manual page, built by Debian's own tools (debhelper, from
+# debian/) in a copy of the sources, then checked by lintian and by
+# tests/package_check.sh (installed into a root of its own, run, removed).
+# Needs dpkg-dev, debhelper and lintian.
+deb:
+	rm -rf build-deb
+	mkdir -p build-deb/stampo
+	tar --exclude='./build*' --exclude=./.git -cf - . | tar -C build-deb/stampo -xf -
+	cd build-deb/stampo && DEB_BUILD_OPTIONS="nocheck noautodbgsym" dpkg-buildpackage -b -us -uc
+	lintian --allow-root --fail-on error,warning --display-info build-deb/stampo_*.deb
+	tests/package_check.sh build-deb/stampo_*.deb
 
 clean:
 	rm -rf build build-*
