@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,11 @@ TEST_F(Faults, BackupFolderIsReadOnly) {
   REQUIRE_UNPRIVILEGED(as);
   fs::permissions(path("disc.bmp"), fs::perms(0666));
   fs::permissions(dir_, fs::perms(0555));
-  expectfailure(run({"disc.html"}, as), "fopen: disc.bmp: Permission denied");
+  // The backup cannot be made in the folder: told as the step that would
+  // fail, with what is true of the picture.
+  expectfailure(run({"disc.html"}, as),
+                "create: disc.bmp.bak: Permission denied\ndisc.bmp is as it was. You may not "
+                "change disc.bmp.bak or its folder");
   fs::permissions(dir_, fs::perms(0755));
   EXPECT_EQ(readfile(path("disc.bmp")), picture_);
   EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
@@ -102,7 +107,9 @@ TEST_F(Faults, OddLayoutsAreRefusedWithNothingWritten) {
       {"picture a pipe", posix, [&] { fifo("disc.bmp"); }, "fopen: disc.bmp: Not a regular file",
        ""},
       {"backup a pipe", posix, [&] { fifo("disc.bmp.bak"); },
-       "fopen: disc.bmp.bak: Not a regular file", ""},
+       "rename: disc.bmp.bak: Not a regular file\ndisc.bmp is as it was. disc.bmp.bak is not a "
+       "file",
+       ""},
       {"stamped picture's backup a pipe", posix,
        [&] {
          writefile(path("disc.bmp"), stamped);
@@ -112,7 +119,7 @@ TEST_F(Faults, OddLayoutsAreRefusedWithNothingWritten) {
        "file)",
        ""},
       {"backup a folder", true, [&] { fs::create_directory(path("disc.bmp.bak")); },
-       posix ? "fopen: disc.bmp.bak: Is a directory" : "fopen: disc.bmp.bak: ", ""},
+       "rename: disc.bmp.bak: ", ""},
       {"picture a folder", true,
        [&] {
          fs::remove(path("disc.bmp"));
@@ -168,7 +175,7 @@ TEST_F(Faults, PicturesWeMayNotReplaceAreRefusedWithNothingWritten) {
          fs::create_symlink("store/disc.bmp", path("disc.bmp"));
          fs::permissions(path("store/disc.bmp"), fs::perms(0666));
        },
-       "fopen: disc.bmp: Permission denied"},
+       "create: disc.bmp: Permission denied"},
       {"another user's picture in a sticky folder",
        [&] { fs::permissions(path("disc.bmp"), fs::perms(0666)); },
        "rename: disc.bmp: Operation not permitted"},
@@ -250,7 +257,8 @@ TEST_F(Faults, ReadOnlyPictureIsRefusedBeforeAnythingIsWritten) {
   REQUIRE_UNPRIVILEGED(as);
   fs::permissions(dir_, fs::perms(0777));
   const Result r = run({"disc.html"}, as);
-  expectfailure(r, "fopen: disc.bmp: Permission denied\nYou may not change disc.bmp or its folder");
+  expectfailure(r, "fopen: disc.bmp: Permission denied\ndisc.bmp is as it was. You may not change "
+                   "disc.bmp or its folder");
   EXPECT_EQ(readfile(path("disc.bmp")), picture_);
   EXPECT_FALSE(fs::exists(path("disc.bmp.bak")));
 }
@@ -309,48 +317,165 @@ TEST_F(Faults, BatchStopsAtTheFirstFatalFailure) {
   EXPECT_FALSE(fs::exists(path("d.bmp.bak")));
 }
 
-// A flush that fails, of a file or of its folder, a folder that cannot be
-// opened to flush it, access rules that cannot be given: each is a
-// failure, said, and the run stops. A report that cannot be read is not a
-// report without its marker; a file system without locks is no failure.
-TEST_F(Faults, EveryFailedStepIsReported) {
+// What a failure's message says of the files, checked against the files:
+// each sentence that makes a claim about a file is found and tested.
+// Returns how many claims it found; a claim that is false fails the test.
+struct Truth {
+  std::map<std::string, std::string> before;  // each file's bytes before the run ("" none)
+  Bytes original, stamped, png;
+  std::string table;                          // the CSV table with this run's row
+};
+
+int checkclaims(const std::string& said, const Truth& t, const fs::path& dir) {
+  const auto now = [&](const std::string& name) {
+    const fs::path p = dir / name;
+    return fs::exists(p) ? text(readfile(p.string())) : std::string();
+  };
+  const auto was = [&](const std::string& name) {
+    const auto at = t.before.find(name);
+    return at == t.before.end() ? std::string() : at->second;
+  };
+  const struct {
+    const char* pattern;
+    std::function<void(const std::smatch&)> check;
+  } claims[] = {
+      {R"((\S+) is as it was, and its original is kept in (\S+)\.)",
+       [&](const std::smatch& m) {
+         EXPECT_EQ(now(m[1]), was(m[1])) << m[0];
+         EXPECT_EQ(now(m[2]), text(t.original)) << m[0];
+       }},
+      {R"((\S+) is as it was: this run's rows are not in it\.)",
+       [&](const std::smatch& m) { EXPECT_EQ(now(m[1]), was(m[1])) << m[0]; }},
+      {R"((\S+) is as it was\.)", [&](const std::smatch& m) { EXPECT_EQ(now(m[1]), was(m[1])) << m[0]; }},
+      {R"((\S+) is stamped, and its original is kept in (\S+)\.)",
+       [&](const std::smatch& m) {
+         EXPECT_EQ(now(m[1]), text(t.stamped)) << m[0];
+         EXPECT_EQ(now(m[2]), text(t.original)) << m[0];
+       }},
+      {R"((\S+) was not written\.)", [&](const std::smatch& m) { EXPECT_EQ(now(m[1]), was(m[1])) << m[0]; }},
+      {R"((\S+) is stamped \(its original is kept in (\S+)\), and (\S+) is written\.)",
+       [&](const std::smatch& m) {
+         EXPECT_EQ(now(m[1]), text(t.stamped)) << m[0];
+         EXPECT_EQ(now(m[2]), text(t.original)) << m[0];
+         EXPECT_EQ(now(m[3]), text(t.png)) << m[0];
+       }},
+      {R"((\S+) holds this run's rows\.)",
+       [&](const std::smatch& m) { EXPECT_EQ(now(m[1]), t.table) << m[0]; }},
+      {R"(nothing was changed)",
+       [&](const std::smatch& m) {
+         for (const auto& [name, bytes] : t.before) EXPECT_EQ(now(name), bytes) << m[0] << ": " << name;
+       }},
+  };
+  int found = 0;
+  for (const auto& claim : claims) {
+    const std::regex pattern(claim.pattern);
+    for (auto m = std::sregex_iterator(said.begin(), said.end(), pattern); m != std::sregex_iterator(); ++m) {
+      claim.check(*m);
+      ++found;
+    }
+  }
+  return found;
+}
+
+// Each step of a run with every output fails in turn (each system call on
+// the report's files, the n-th time it is made, for every n until the run
+// no longer meets it): every failure is told, with status 1, every claim
+// its message makes about a file is true of that file afterwards, no
+// temporary file is left, and running the same drop again finishes it.
+// A file system without locks is no failure.
+TEST_F(Faults, EachStepFailsInTurnAndEveryClaimIsTrue) {
   if (std::getenv("STAMPO_UNDER_TEST") != nullptr || std::system("strace -V >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "needs strace and the native build";
-  const struct {
-    const char* inject;
-    const char* err;
-  } faults[] = {
-      {"-e trace=fsync -e inject=fsync:error=EIO:when=1 ", "fsync: disc.bmp.bak: Input/output"},
-      {"-e trace=fsync -e inject=fsync:error=EIO:when=2 ", "fsync: disc.bmp.bak: Input/output"},
-      {"-e trace=fsync -e inject=fsync:error=EIO:when=3 ", "fsync: disc.bmp: Input/output"},
-      {"-e trace=fsync -e inject=fsync:error=EIO:when=4 ", "fsync: disc.bmp: Input/output"},
-      {"-P . -e trace=openat -e inject=openat:error=EMFILE:when=1 ",
-       "fsync: disc.bmp.bak: Too many"},
-      {"-e trace=fsetxattr -e inject=fsetxattr:error=EIO:when=1 ",
-       "chmod: disc.bmp.bak: Input/output"},
-      {"-e trace=fsetxattr -e inject=fsetxattr:error=EIO:when=2 ", "chmod: disc.bmp: Input/output"},
+  const std::string header = "\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n";
+  const std::string other = "x.html,x.bmp,PIE Sum8,1.00,1,1,1\r\n";
+  const std::vector<std::string> args = {"--png", "--csv", "t.csv", "disc.html"};
+  const auto layout = [&] {
+    for (const std::string& name : files()) fs::remove_all(path(name));
+    picture_ = scan("disc", piereport("1.5", "2", "3", "4"));
+    writefile(path("t.csv"), header + other);
   };
-  for (const auto& fault : faults) {
-    writefile(path("disc.bmp"), picture_);
-    fs::remove(path("disc.bmp.bak"));
-    Result r = run({"disc.html"}, std::string(kStrace) + "-o /dev/null " + fault.inject);
-    if (r.err.rfind("strace: ", 0) == 0) r.err.erase(0, r.err.find('\n') + 1);  // -P's note
-    expectfailure(r, fault.err);
-    const Bytes now = readfile(path("disc.bmp"));
-    EXPECT_EQ(now == picture_ ? picture_ : readfile(path("disc.bmp.bak")), picture_)
-        << fault.inject;
-    EXPECT_EQ(files().size(), now == picture_ && !fs::exists(path("disc.bmp.bak")) ? 2u : 3u);
+  // The files as a run without faults leaves them.
+  Truth truth;
+  layout();
+  ASSERT_EQ(run(args).status, 0);
+  truth.original = picture_;
+  truth.stamped = readfile(path("disc.bmp"));
+  truth.png = readfile(path("disc.png"));
+  truth.table = text(readfile(path("t.csv")));
+  const std::vector<std::string> finished = files();
+
+  // The report's files, as the calls name them and as their descriptors
+  // lead to (strace matches both).
+  std::string paths;
+  for (const char* name : {"disc.html", "disc.bmp", "disc.bmp.bak", "disc.png", "t.csv", ".",
+                           "disc.bmp.bak.stampo-tmp", "disc.bmp.stampo-tmp",
+                           "disc.png.stampo-tmp", "t.csv.stampo-tmp"})
+    paths += "-P " + quote(name) + " -P " + quote(path(name == std::string(".") ? "" : name)) + " ";
+  const struct {
+    const char* call;
+    const char* error;
+  } steps[] = {
+      {"openat", "EACCES"}, {"read", "EIO"},       {"newfstatat", "EIO"}, {"flock", "EIO"},
+      {"faccessat2", "EACCES"}, {"unlink", "EACCES"}, {"fchmod", "EIO"}, {"flistxattr", "EIO"},
+      {"write", "ENOSPC"},  {"utimensat", "EIO"},  {"fsync", "EIO"},      {"rename", "EIO"},
+      {"close", "EIO"},
+  };
+  // How often a run makes each call on them.
+  std::map<std::string, int> made;
+  layout();
+  std::string all;
+  for (const auto& step : steps) all += std::string(all.empty() ? "" : ",") + step.call;
+  ASSERT_EQ(run(args, std::string(kStrace) + "-qq -o calls.txt " + paths + "-e trace=" + all + " ")
+                .status,
+            0);
+  {
+    const std::string trace = text(readfile(path("calls.txt")));
+    fs::remove(path("calls.txt"));
+    for (std::size_t at = 0; at < trace.size(); at = trace.find('\n', at) + 1) {
+      ++made[trace.substr(at, trace.find('(', at) - at)];
+      if (trace.find('\n', at) == std::string::npos) break;
+    }
   }
-  Result r = run({"disc.html"}, std::string(kStrace) +
-                                    "-o /dev/null -P disc.html -e trace=read "
-                                    "-e inject=read:error=EIO:when=1 ");
-  EXPECT_EQ(r.status, 1);
-  r.err.erase(0, r.err.find('\n') + 1);  // -P's note
-  EXPECT_EQ(r.err.rfind("fread: disc.html: Input/output error\n", 0), 0u) << r.err;
-  writefile(path("disc.bmp"), picture_);
-  r = run({"disc.html"}, std::string(kStrace) + "-o /dev/null -e inject=flock:error=ENOLCK ");
+  int failures = 0, claims = 0;
+  for (const auto& step : steps) {
+    EXPECT_GT(made[step.call], 0) << step.call << " is never made";
+    for (int n = 1; n <= made[step.call]; ++n) {
+      SCOPED_TRACE(std::string(step.call) + " " + step.error + " " + std::to_string(n));
+      layout();
+      truth.before.clear();
+      for (const std::string& name : files()) truth.before[name] = text(readfile(path(name)));
+      Result r = run(args, std::string(kStrace) + "-qq -o /dev/null " + paths + "-e trace=" +
+                               step.call + " -e inject=" + step.call + ":error=" + step.error +
+                               ":when=" + std::to_string(n) + " ");
+      while (r.err.rfind("strace: ", 0) == 0) r.err.erase(0, r.err.find('\n') + 1);  // -P's notes
+      if (r.status == 0) {  // a failure that changes nothing (a look before opening)
+        EXPECT_EQ(files(), finished) << r.err;
+        EXPECT_EQ(readfile(path("disc.bmp")), truth.stamped);
+        continue;
+      }
+      ++failures;
+      EXPECT_EQ(r.status, 1) << r.err;
+      const std::string first = r.err.substr(0, r.err.find('\n'));
+      EXPECT_NE(first.find(": "), std::string::npos) << r.err;
+      claims += checkclaims(r.err, truth, dir_);
+      for (const std::string& name : files())
+        EXPECT_EQ(name.find("stampo-tmp"), std::string::npos) << r.err;
+      const Result again = run(args);
+      EXPECT_EQ(again.status, 0) << again.err;
+      EXPECT_EQ(readfile(path("disc.bmp")), truth.stamped);
+      EXPECT_EQ(readfile(path("disc.bmp.bak")), truth.original);
+      EXPECT_EQ(readfile(path("disc.png")), truth.png);
+      EXPECT_EQ(text(readfile(path("t.csv"))), truth.table);
+      EXPECT_EQ(files(), finished);
+    }
+  }
+  EXPECT_GT(failures, 40);
+  EXPECT_GE(claims, failures / 2);
+  // No locks on this file system: no failure.
+  layout();
+  const Result r = run(args, std::string(kStrace) + "-o /dev/null -e inject=flock:error=ENOLCK ");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(readfile(path("disc.bmp.bak")), picture_);
+  EXPECT_EQ(readfile(path("disc.bmp")), truth.stamped);
 }
 
 TEST_F(Faults, FullStandardOutputEndsTheRun) {

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "support/fixtures.h"
 
@@ -69,21 +72,41 @@ TEST(ReportLines, SplitsLongLinesAt1023Bytes) {
   EXPECT_EQ(got[4], std::string(1023, 'c'));
 }
 
-TEST(ReportLines, FileReadsMatchMemoryReadsAcrossBlocks) {
-  // Lines of many lengths, so reads straddle the reader's block ends.
+// A source that hands out `text` in pieces of the given sizes, in turn,
+// as a file read may come short; then fails with `code` if it is not 0.
+ReportLines::Source pieces(const std::string& text, std::vector<std::size_t> sizes, int code = 0) {
+  auto at = std::make_shared<std::size_t>(0);
+  auto turn = std::make_shared<std::size_t>(0);
+  return [=](std::uint8_t* data, std::size_t size, std::size_t& got) {
+    got = std::min({size, text.size() - *at, sizes[(*turn)++ % sizes.size()]});
+    if (got == 0 && code != 0) return stampo::systemfailure(stampo::Step::kRead, "r", stampo::Role::kReport, code);
+    std::copy_n(text.data() + *at, got, data);
+    *at += got;
+    return stampo::Failure();
+  };
+}
+
+TEST(ReportLines, SourceReadsMatchMemoryReadsAcrossBlocks) {
+  // Lines of many lengths, so reads straddle the reader's block ends, and
+  // reads that come short.
   std::string text;
   for (int i = 0; text.size() < 300000; ++i)
     text += std::string(std::size_t(i * 37 % 2100), 'x') + "\n";
   text += "tail";
-  std::FILE* f = std::tmpfile();
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
-  std::rewind(f);
-  ReportLines fromfile(f);
   ReportLines frommemory(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  EXPECT_EQ(reads(fromfile), reads(frommemory));
-  EXPECT_TRUE(fromfile.error().ok());
-  std::fclose(f);
+  const std::vector<std::string> want = reads(frommemory);
+  for (const std::vector<std::size_t>& sizes :
+       {std::vector<std::size_t>{1 << 20}, {1000, 7, 65536}, {1}}) {
+    ReportLines fromsource(pieces(text, sizes));
+    EXPECT_EQ(reads(fromsource), want) << sizes.size();
+    EXPECT_TRUE(fromsource.error().ok());
+  }
+  // A read that fails ends the lines with its failure, not as the end of
+  // the report.
+  ReportLines failing(pieces(text.substr(0, 5000), {4096}, 5));
+  EXPECT_EQ(reads(failing).size(), 0u);
+  EXPECT_EQ(failing.error().code, 5);
+  EXPECT_EQ(stampo::scanreport(failing).status, ReportScan::kUnreadable);
 }
 
 TEST(ReportScan, LongLinesCountAsSeveralReads) {

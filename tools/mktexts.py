@@ -15,6 +15,15 @@ TEXTS = [
     ("kUnknownOption", "an option we do not know",
      "unknown option: @\n",
      "不明なオプションです: @\n"),
+    ("kCsvNeedsName", "--csv without a file name",
+     "--csv needs a file name: --csv FILE or --csv=FILE\n",
+     "--csv にはファイル名が必要です: --csv FILE または --csv=FILE\n"),
+    ("kRestoreAlone", "--restore with an option that writes",
+     "--restore cannot be used with --png or --csv\n",
+     "--restore は --png や --csv と一緒には使えません\n"),
+    ("kReasonNotAFile", "the reason: a folder, pipe or device where a file is needed",
+     "Not a regular file",
+     "通常のファイルではありません"),
     ("kForeignBackup", "a stamped picture whose backup is another file",
      "@: already stamped, and @ is not its original; nothing was changed. "
      "To stamp it again, copy its original over @.\n",
@@ -30,6 +39,22 @@ TEXTS = [
      "Put a copy of the original picture at @, not a link, and run again.\n",
      "@: 画像とバックアップ @ が同じファイルです (リンク)。何も変更していません。"
      "@ にリンクではなく元の画像のコピーを置いてから、もう一度実行してください。\n"),
+    ("kRoleClash", "two of a report's files (or the CSV table) are one file",
+     "@ (the @) and @ (the @) are one file (a link, or two names for it); nothing "
+     "was changed. Give each its own file, then run again.\n",
+     "@ (@) と @ (@) は同じファイルです (リンク、または同じファイルの別名)。"
+     "何も変更していません。それぞれ別のファイルにしてから、もう一度実行してください。\n"),
+    ("kEarlierClash", "a report's file is one of an earlier report's in this run",
+     "@ (the @) is one file with the @ of @, an earlier report of this run; nothing "
+     "was changed for this report. Give each its own file, then run again.\n",
+     "@ (@) は、この実行で先に処理したレポート @ の@と同じファイルです。"
+     "このレポートについては何も変更していません。"
+     "それぞれ別のファイルにしてから、もう一度実行してください。\n"),
+    ("kRoleReport", "a file's part: the report", "report", "レポート"),
+    ("kRolePicture", "a file's part: the picture", "picture", "画像"),
+    ("kRoleBackup", "a file's part: the backup", "backup", "バックアップ"),
+    ("kRolePng", "a file's part: the PNG copy", "PNG", "PNG"),
+    ("kRoleTable", "a file's part: the CSV table", "CSV table", "CSV の表"),
     ("kPictureRefused", "after a picture's refusal on standard output",
      "@: this picture cannot be stamped, and was left as it was. Stampo takes the "
      "24-bit BMP graph that the scanning software saved beside the report.\n",
@@ -50,6 +75,63 @@ TEXTS = [
      "the scanning software.\n",
      "@: レポートが数値の前で終わっています。スキップしました。"
      "スキャンソフトからレポートを保存し直してください。\n"),
+    ("kStampedBeforeReport", "a report whose picture an earlier report stamped",
+     "@: its picture @ is the one @ stamped earlier in this run (one file, through "
+     "a link); skipped. Give each report its own picture.\n",
+     "@: その画像 @ は、この実行で先に @ がスタンプした画像と同じファイルです "
+     "(リンク)。スキップしました。レポートごとに別の画像を置いてください。\n"),
+    ("kRestoredBeforeReport", "a report whose picture an earlier report restored",
+     "@: its picture @ is the one @ restored earlier in this run (one file, through "
+     "a link); skipped.\n",
+     "@: その画像 @ は、この実行で先に @ が元に戻した画像と同じファイルです "
+     "(リンク)。スキップしました。\n"),
+    ("kNoBackup", "restoring: a picture without a backup",
+     "@: there is no backup @ to restore it from; nothing was changed.\n",
+     "@: 元に戻すためのバックアップ @ がありません。何も変更していません。\n"),
+    ("kNotItsStamp", "restoring: a picture that is not the stamp of its backup",
+     "@: it is not the stamp of its backup @ with this report's figures (a new scan "
+     "saved over it, or an edited picture), so it was left as it is; nothing was "
+     "changed.\n",
+     "@: バックアップ @ にこのレポートの数値をスタンプした画像ではありません "
+     "(新しいスキャンが上書きされたか、編集された画像です)。そのままにしました。"
+     "何も変更していません。\n"),
+    ("kNotOurTable", "--csv names a file that is not a table of ours",
+     "@: not a CSV table that Stampo wrote (its first row is not Stampo's header); "
+     "nothing was written. Give --csv a new file, or one that Stampo wrote, then run "
+     "again.\n",
+     "@: Stampo が書いた CSV の表ではありません (最初の行が Stampo の見出しでは"
+     "ありません)。何も書き込んでいません。--csv には新しいファイルか Stampo が"
+     "書いたファイルを指定して、もう一度実行してください。\n"),
+    ("kTableChanged", "the CSV file stopped being a table of ours during the run",
+     "@ is no longer a CSV table that Stampo wrote, so this run's rows were not "
+     "written to it. Give --csv a new file, then run the same reports again.\n",
+     "@ は Stampo が書いた CSV の表ではなくなっていたため、この実行の行は"
+     "書き込んでいません。--csv に新しいファイルを指定して、同じレポートで"
+     "もう一度実行してください。\n"),
+    ("kStateUnchanged", "what is true of the files: nothing written",
+     "@ is as it was. ",
+     "@ は元のままです。"),
+    ("kStateBackedUp", "what is true of the files: the backup written",
+     "@ is as it was, and its original is kept in @. ",
+     "@ は元のままで、その元の画像は @ に保存してあります。"),
+    ("kStateStamped", "what is true of the files: the picture stamped",
+     "@ is stamped, and its original is kept in @. ",
+     "@ はスタンプ済みで、その元の画像は @ に保存してあります。"),
+    ("kStatePngNotWritten", "what is true of the files: the PNG not written",
+     "@ was not written. ",
+     "@ は書き込んでいません。"),
+    ("kStatePngWritten", "what is true of the files: the picture and its PNG written",
+     "@ is stamped (its original is kept in @), and @ is written. ",
+     "@ はスタンプ済み (元の画像は @ に保存してあります) で、@ も書き込み済みです。"),
+    ("kStateRestored", "what is true of the files: the picture restored",
+     "@ is restored from @. ",
+     "@ は @ から元に戻してあります。"),
+    ("kStateTableUnchanged", "what is true of the CSV table: not written",
+     "@ is as it was: this run's rows are not in it. ",
+     "@ は元のままで、この実行の行は入っていません。"),
+    ("kStateTableWritten", "what is true of the CSV table: written",
+     "@ holds this run's rows. ",
+     "@ にはこの実行の行が入っています。"),
     ("kAdviceReportMissing", "what to do: the report is not there",
      "The report @ is not there: check its name, or drop it again from its folder.\n",
      "レポート @ が見つかりません。名前を確かめるか、フォルダーからもう一度ドロップしてください。\n"),
@@ -63,13 +145,18 @@ TEXTS = [
      "@ を読む権限がありません。読めるようにするか、自分のフォルダーにコピーしてから、"
      "もう一度実行してください。\n"),
     ("kAdviceHeld", "what to do: another program holds the file",
-     "@ is open in another program: close it there, then drop the report again.\n",
+     "@ is open in another program: close it there, then run the same reports again.\n",
      "@ は他のプログラムで開かれています。そのプログラムで閉じてから、"
-     "もう一度レポートをドロップしてください。\n"),
+     "同じレポートでもう一度実行してください。\n"),
     ("kAdviceDenied", "what to do: no permission",
      "You may not change @ or its folder: make them writable, or copy the scans "
      "to a folder of your own, then run again.\n",
      "@ またはそのフォルダーを変更する権限がありません。書き込めるようにするか、"
+     "スキャンを自分のフォルダーにコピーしてから、もう一度実行してください。\n"),
+    ("kAdviceFolderDenied", "what to do: a folder we may not use",
+     "You may not use the folder @: make it yours to read and write, or copy the scans "
+     "to a folder of your own, then run again.\n",
+     "フォルダー @ を使う権限がありません。読み書きできるようにするか、"
      "スキャンを自分のフォルダーにコピーしてから、もう一度実行してください。\n"),
     ("kAdviceNotAFile", "what to do: a folder, pipe or device where a file is needed",
      "@ is not a file (a folder, a pipe or a device): put the file itself there, "
@@ -77,24 +164,35 @@ TEXTS = [
      "@ はファイルではありません (フォルダー、パイプ、デバイス)。"
      "ファイルそのものを置いてから、もう一度実行してください。\n"),
     ("kAdviceFull", "what to do: the disk is full or failing",
-     "The disk is full or failing: free some space, then run the same reports "
-     "again; @ is as it was.\n",
+     "The disk is full or failing: free some space, then run the same reports again.\n",
      "ディスクがいっぱいか、不調です。空きを作ってから、同じレポートでもう一度"
-     "実行してください。@ は元のままです。\n"),
+     "実行してください。\n"),
+    ("kAdviceMemory", "what to do: memory ran out",
+     "There is not enough memory: close other programs, then run the same reports "
+     "again.\n",
+     "メモリーが足りません。ほかのプログラムを閉じてから、同じレポートでもう一度"
+     "実行してください。\n"),
     ("kAdviceLeftover", "what to do: a leftover temporary file we may not remove",
      "@ was left by an earlier run and cannot be removed: remove it, then run again.\n",
      "@ は以前の実行の残りで、削除できません。削除してから、もう一度実行してください。\n"),
     ("kAdviceOther", "what to do: any other failure",
-     "@ is as it was before this step: fix what the line above says, then run the "
-     "same reports again.\n",
-     "@ はこの処理の前のままです。上の行の原因を取り除いてから、"
-     "同じレポートでもう一度実行してください。\n"),
+     "Fix what the line above says, then run the same reports again.\n",
+     "上の行の原因を取り除いてから、同じレポートでもう一度実行してください。\n"),
     ("kAccountStamped", "the closing account: pictures stamped",
      "Stamped: @ of @ reports.\n",
      "スタンプしたレポート: @ 件 (全 @ 件)\n"),
+    ("kAccountRestored", "the closing account: pictures restored",
+     "Restored: @ of @ reports.\n",
+     "元に戻したレポート: @ 件 (全 @ 件)\n"),
     ("kAccountSkipped", "the closing account: a report skipped, and why",
      "Skipped: @ (@)\n",
      "スキップ: @ (@)\n"),
+    ("kAccountSkippedStamped", "the closing account: a report whose picture another stamped",
+     "Skipped: @ (its picture is the one @ stamped)\n",
+     "スキップ: @ (その画像は @ がスタンプしたものです)\n"),
+    ("kAccountSkippedRestored", "the closing account: a report whose picture another restored",
+     "Skipped: @ (its picture is the one @ restored)\n",
+     "スキップ: @ (その画像は @ が元に戻したものです)\n"),
     ("kWhyNoMarker", "why a report was skipped",
      "not a Plextools Professional report",
      "Plextools Professional のレポートではありません"),

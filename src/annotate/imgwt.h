@@ -1,13 +1,16 @@
 #pragma once
 // The picture annotator: stamps one scan graph picture with the report's
-// figures.
+// figures, or puts its original back, by a plan made before anything is
+// written.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "bmp.h"
 #include "canvas.h"
-#include "fileerror.h"
+#include "failure.h"
+#include "file.h"
 #include "png.h"
 #include "summary.h"
 
@@ -25,44 +28,78 @@ struct Workspace {
   PlaneCanvas canvas;
 };
 
-// Why a picture was not stamped; ok() when it was.
-struct StampFailure {
-  enum Kind {
-    kNone,
-    kRefused,        // the picture cannot be stamped: `refused` says why
-    kFile,           // a file operation failed: `file` says which and why
-    kForeignBackup,  // stamped before, and its backup is not its original
-                     // (`file` is set when the backup could not be read)
-    kSameFile,       // the picture and its backup are one file
+// What a run remembers of the files its earlier reports touched, by
+// identity: a few bytes a file, and the names of the reports that
+// stamped pictures, so that a later report that meets one of them can
+// be told which.
+class RunFiles {
+ public:
+  struct Earlier {
+    Role role;
+    std::uint32_t report;  // which earlier report (see name())
   };
-  Kind kind = kNone;
-  BmpError refused = BmpError::kNone;
-  FileError file;
+  // The earlier report's file that `key` is, if any.
+  const Earlier* find(const FileKey& key) const;
+  // Notes a report's name; its number for remember().
+  std::uint32_t addreport(const std::string& name);
+  void remember(const FileKey& key, Role role, std::uint32_t report);
+  std::string name(std::uint32_t report) const;
+  // What it holds, in bytes (for the benchmark of a long batch).
+  std::size_t bytes() const;
 
-  bool ok() const { return kind == kNone; }
+ private:
+  std::unordered_map<FileKey, Earlier, FileKeyHash> seen_;
+  std::string names_;                  // every name, one after another
+  std::vector<std::uint32_t> starts_;  // where each begins
 };
 
-// Reads the picture at `path`, keeps its original as `path` + ".bak", and
-// replaces the picture with itself 340 rows high, the statistics band at
-// its foot.
+// One report's work on its picture.
+struct Job {
+  std::string report;      // as the user named it
+  FileKey reportkey;       // the report's identity
+  std::string picture;     // the picture beside it: NAME.bmp
+  std::string png;         // with --png: NAME.png; else empty
+  const FileKey* table = nullptr;  // with --csv: the table's identity
+  std::string tablename;           // and its name
+  ScanSummary summary;
+};
+
+// The backup of a picture: its path with ".bak" added.
+std::string backupname(const std::string& picture);
+
+// Stamps the job's picture: reads it, keeps its original as NAME.bmp.bak,
+// and replaces the picture with itself 340 rows high, the statistics band
+// at its foot (and with a PNG, writes it as NAME.png too).
 //
-// The original is always somewhere on disk. Both files are replaced whole
-// (see file.h): the backup first, then the picture, so a crash at any
-// moment leaves the picture's original in the picture or in the backup,
-// and running again finishes the work. A picture that cannot be stamped,
-// or that the user cannot write, is refused before anything is written.
-// A picture that was stamped before (340 rows high) keeps a backup that
-// holds its original; a backup that does not, or that cannot be read, is
-// never replaced: the picture is then refused (kForeignBackup). A picture
-// that is the same file as its backup (a link, a hard link) is refused
-// (kSameFile). Everything that can be known before the backup is written
-// (the picture can be written and replaced, the backup's place takes a
-// file) is checked before it. Other copies of the program wait while this
-// one works on the picture.
+// The plan: every file the report touches is resolved to what it really
+// is (links followed, identity by device and inode) and every condition
+// the writes need is checked before the first write: the picture can be
+// stamped, written and replaced; no two of the report's files are one
+// file, nor one of an earlier report's (the run's memory) or the CSV
+// table; the backup, if the picture was stamped before, holds its
+// original (else it is never replaced: kForeignBackup); each output's
+// place takes a file, its folder lets us replace it, and no temporary
+// file an interrupted run left is in the way. A picture that an earlier
+// report of this run stamped, under a name whose backup is another file,
+// is not stamped again (kStampedBefore: the report is skipped).
 //
-// With `png` set, the stamped picture is also written there as a PNG (see
-// png.h), replaced whole with the picture's rules, once the picture is.
-StampFailure imgwt(const std::string& path, const ScanSummary& summary, Workspace& work,
-                   const std::string& png = std::string());
+// Then the writes, each file replaced whole: the backup (flushed, and its
+// folder, before the picture is touched), then the picture and the PNG
+// (each flushed before its rename, their folder once after both). A
+// crash at any moment leaves the original in the picture or the backup,
+// and running again finishes the work. A failure carries the stage the
+// report had reached, so what it says of each file is true. Other copies
+// of the program wait while this one works on the picture. On success
+// the run remembers the report's files.
+Failure imgwt(const Job& job, RunFiles& run, Workspace& work);
+
+// Puts the job's picture back from its backup: the backup's bytes replace
+// the picture whole, the picture keeps its access rules and takes the
+// backup's date, and the backup stays. Only a picture that is exactly the
+// stamp of that backup with the report's figures is touched (else
+// kNotItsStamp), one without a backup is refused (kNoBackup), and one
+// that is its backup already is left as it is. The same plan as imgwt():
+// everything is checked before the one write.
+Failure restore(const Job& job, RunFiles& run, Workspace& work);
 
 }  // namespace stampo

@@ -31,7 +31,7 @@ ConsoleText& ConsoleText::forperson(const std::string& ascii) {
   return *this;
 }
 
-ConsoleText& ConsoleText::say(const Said& said, const std::vector<std::string>& args) {
+ConsoleText& ConsoleText::say(const Said& said, const std::vector<Arg>& args) {
   // The same places are marked in every spelling, so the pieces between
   // them line up: a Japanese text's pieces are Shift_JIS and UTF-8 alike.
   const std::string en = said.en, sjis = said.ja.sjis, utf8 = said.ja.utf8;
@@ -43,7 +43,10 @@ ConsoleText& ConsoleText::say(const Said& said, const std::vector<std::string>& 
     else
       pieces_.push_back({kAscii, en.substr(e, e2 - e), std::string()});
     if (e2 == std::string::npos || s2 == std::string::npos || u2 == std::string::npos) break;
-    system(i < args.size() ? args[i] : std::string());
+    if (i < args.size() && args[i].said != nullptr)
+      say(*args[i].said);
+    else
+      system(i < args.size() ? args[i].text : std::string());
     e = e2 + 1, s = s2 + 1, u = u2 + 1;
   }
   return *this;

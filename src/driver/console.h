@@ -31,9 +31,19 @@ class ConsoleText {
   ConsoleText& text(const Message& message);
   // Text the system gave: a path, or the system's words for an error.
   ConsoleText& system(const std::string& s);
+  // What goes into one of the places a text of ours marks: text the
+  // system gave (a path, a number, the system's words), or another text
+  // of ours, which then comes in the same language and spelling.
+  struct Arg {
+    Arg(const std::string& system) : text(system) {}
+    Arg(const char* system) : text(system) {}
+    Arg(const Said& ours) : said(&ours) {}
+    std::string text;
+    const Said* said = nullptr;
+  };
   // One of our texts in the user's language (see setlanguage), with
-  // `args` (text the system gave, or numbers) in the places it marks.
-  ConsoleText& say(const Said& said, const std::vector<std::string>& args = {});
+  // `args` in the places it marks.
+  ConsoleText& say(const Said& said, const std::vector<Arg>& args = {});
   // ASCII text for a person only: left out where the stream is a file or
   // a pipe, whose bytes stay as scripts know them.
   ConsoleText& forperson(const std::string& ascii);

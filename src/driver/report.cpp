@@ -50,7 +50,8 @@ bool cutinvalue(const std::uint8_t* line, std::size_t length) {
 
 }  // namespace
 
-ReportLines::ReportLines(std::FILE* file) : file_(file), buffer_(new std::uint8_t[kBlock]) {
+ReportLines::ReportLines(Source source)
+    : source_(std::move(source)), buffer_(new std::uint8_t[kBlock]) {
   data_ = buffer_.get();
 }
 
@@ -61,18 +62,18 @@ void ReportLines::refill() {
   end_ -= begin_;
   begin_ = 0;
   while (end_ < kBlock) {
-    const std::size_t got = std::fread(buffer_.get() + end_, 1, kBlock - end_, file_);
+    std::size_t got = 0;
+    error_ = source_(buffer_.get() + end_, kBlock - end_, got);
     end_ += got;
     if (got == 0) {
-      if (std::ferror(file_)) error_ = lasterror("fread", std::string());
-      file_ = nullptr;  // at the end: nothing more to fetch
+      source_ = nullptr;  // at the end, or failed: nothing more to fetch
       break;
     }
   }
 }
 
 bool ReportLines::next(const std::uint8_t*& line, std::size_t& length) {
-  if (file_ != nullptr && end_ - begin_ <= kMaxRead) refill();
+  if (source_ && end_ - begin_ <= kMaxRead) refill();
   if (!error_.ok() || begin_ == end_) return false;
   const std::size_t available = end_ - begin_ < kMaxRead ? end_ - begin_ : kMaxRead;
   line = data_ + begin_;
@@ -128,6 +129,15 @@ ReportScan readfigures(ReportLines& lines) {
 }
 
 }  // namespace
+
+const char* modename(ScanMode mode) {
+  switch (mode) {
+    case kModePie: return "PIE Sum8";
+    case kModePif: return "PIF Sum1";
+    case kModeNone: break;
+  }
+  return "";
+}
 
 ReportScan scanreport(ReportLines& lines) {
   ReportScan scan = readfigures(lines);

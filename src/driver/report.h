@@ -14,12 +14,12 @@
 // value text starts at byte 18 and runs up to the next '<'.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "fileerror.h"
+#include "failure.h"
 #include "summary.h"
 
 namespace stampo {
@@ -28,26 +28,30 @@ class ReportLines {
  public:
   static constexpr std::size_t kMaxRead = 1023;
 
-  // Lines from a file open for reading, fetched in large blocks.
-  explicit ReportLines(std::FILE* file);
+  // Where the bytes come from: up to `size` more into `data`, `got` of
+  // them (0 at the end), as InputFile::read() gives them.
+  using Source = std::function<Failure(std::uint8_t* data, std::size_t size, std::size_t& got)>;
+
+  // Lines from a source such as a file, fetched in large blocks.
+  explicit ReportLines(Source source);
   // Lines from bytes in memory, which must outlive the reader.
   ReportLines(const std::uint8_t* data, std::size_t size);
 
   // The next read; false at the end of the report or on a read error.
   bool next(const std::uint8_t*& line, std::size_t& length);
-  // The read error that ended the reads ("fread", without a file name);
-  // ok() when they ended at the end of the report.
-  const FileError& error() const { return error_; }
+  // The read error that ended the reads ("fread"); ok() when they ended
+  // at the end of the report.
+  const Failure& error() const { return error_; }
 
  private:
   void refill();
 
-  std::FILE* file_ = nullptr;
+  Source source_;
   std::unique_ptr<std::uint8_t[]> buffer_;  // kBlock bytes, left uninitialised
   const std::uint8_t* data_ = nullptr;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  FileError error_;
+  Failure error_;
 };
 
 struct ReportScan {
@@ -64,6 +68,9 @@ struct ReportScan {
 };
 
 ReportScan scanreport(ReportLines& lines);
+
+// The mode's name on the console and in the CSV table: "PIE Sum8".
+const char* modename(ScanMode mode);
 
 // The value text of a figure line: from byte 18 up to the first '<' (or
 // NUL, or the end of the read); empty when the read is shorter.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -11,29 +12,39 @@
 #include "imgwt.h"
 #include "messages.h"
 #include "report.h"
+#include "results.h"
 #include "texts.h"
 
 namespace stampo {
 namespace {
 
-const char* const kModeNames[] = {"", "PIE Sum8", "PIF Sum1"};
-
 // What the options ask for besides the stamped pictures.
 struct Options {
-  bool png = false;  // --png: NAME.png beside each stamped picture
-  std::string csv;   // --csv FILE: a row for each stamped report
+  bool png = false;      // --png: NAME.png beside each stamped picture
+  bool restore = false;  // --restore: each picture put back from its backup
+  std::string csv;       // --csv FILE: the table of results
 };
 
-// One run's state: its options, the CSV file, the buffers that go from
-// one picture to the next, and what happened, for the closing account.
+// One run's state: its options, the table, what it remembers of the
+// files it touched, the buffers that go from one picture to the next, and
+// what happened, for the closing account.
 struct Batch {
   Options options;
-  AppendFile csv;
+  ResultsTable table;
+  RunFiles files;
   Workspace work;
   int reports = 0;  // reports taken up
-  int stamped = 0;
-  std::vector<std::pair<std::string, const Said*>> skipped;  // each with why
-  std::string stopped;                                      // the report a failure stopped at
+  int done = 0;     // pictures stamped (or restored)
+  std::vector<Failure> skipped;
+  std::string current;  // the report being handled
+  std::string stopped;  // the report a failure stopped at
+};
+
+// The names a failure's message speaks of: the report's files, or the
+// table when it is the table's step that failed (`table` set).
+struct Names {
+  std::string report, picture, png, table;
+  bool restoring = false;
 };
 
 // The usage lines: the text of a run with no arguments, and the start of
@@ -44,84 +55,139 @@ ConsoleText usage() {
   return text;
 }
 
-// What the user can do about a failed file step on `file`, the report's
-// or its picture's, in one line after the failure's own.
-void advise(ConsoleText& text, const FileError& e, const std::string& report,
-            const std::string& picture) {
-  const std::vector<std::string> file = {e.file};
-  if (e.call == std::string("remove")) {
+const Said& rolename(Role role) {
+  switch (role) {
+    case Role::kReport: return kRoleReport;
+    case Role::kBackup: return kRoleBackup;
+    case Role::kPng: return kRolePng;
+    case Role::kTable: return kRoleTable;
+    default: return kRolePicture;
+  }
+}
+
+// What is true now of the files of the report the failure stopped: from
+// the stage it had reached, never from the error.
+void saystate(ConsoleText& text, const Failure& f, const Names& n) {
+  const std::string backup = backupname(n.picture);
+  if (!n.table.empty()) {
+    text.say(f.stage == Stage::kRowsWritten ? kStateTableWritten : kStateTableUnchanged, {n.table});
+    return;
+  }
+  if (n.picture.empty() || f.role == Role::kReport || f.role == Role::kConsole) return;
+  switch (f.stage) {
+    case Stage::kNothingWritten: text.say(kStateUnchanged, {n.picture}); break;
+    case Stage::kBackupWritten: text.say(kStateBackedUp, {n.picture, backup}); break;
+    case Stage::kPictureReplaced:
+      if (n.restoring) {
+        text.say(kStateRestored, {n.picture, backup});
+      } else {
+        text.say(kStateStamped, {n.picture, backup});
+        if (!n.png.empty()) text.say(kStatePngNotWritten, {n.png});
+      }
+      break;
+    case Stage::kPngWritten: text.say(kStatePngWritten, {n.picture, backup, n.png}); break;
+    case Stage::kRowsWritten: break;
+  }
+}
+
+// What the user can do about a failed step, in the same line.
+void sayaction(ConsoleText& text, const Failure& f) {
+  const std::vector<ConsoleText::Arg> file = {f.file};
+  if (f.step == Step::kRemove) {
     text.say(kAdviceLeftover, file);
-  } else if (e.notafile()) {
+  } else if (f.problem == Problem::kNotAFile) {
     text.say(kAdviceNotAFile, file);
-  } else if (e.notfound() && e.file == report) {
-    text.say(kAdviceReportMissing, file);
-  } else if (e.notfound() && e.file == picture) {
-    text.say(kAdvicePictureMissing, file);
-  } else if (e.held()) {
+  } else if (f.problem == Problem::kHeld) {
     text.say(kAdviceHeld, file);
-  } else if (e.denied() && e.file == report) {
+  } else if (f.notfound() && f.role == Role::kReport) {
+    text.say(kAdviceReportMissing, file);
+  } else if (f.notfound() && f.role == Role::kPicture) {
+    text.say(kAdvicePictureMissing, file);
+  } else if (f.denied() && f.role == Role::kReport) {
     text.say(kAdviceUnreadable, file);
-  } else if (e.denied()) {
+  } else if (f.denied() && f.role == Role::kFolder) {
+    text.say(kAdviceFolderDenied, file);
+  } else if (f.denied()) {
     text.say(kAdviceDenied, file);
-  } else if (e.full()) {
-    text.say(kAdviceFull, {picture.empty() ? e.file : picture});
+  } else if (f.full()) {
+    text.say(kAdviceFull);
+  } else if (f.nomemory()) {
+    text.say(kAdviceMemory);
   } else {
-    text.say(kAdviceOther, {picture.empty() ? e.file : picture});
+    text.say(kAdviceOther);
   }
 }
 
-// "fopen: D:/scans/disc.html: No such file or directory" on standard error,
-// then what to do about it.
-int fail(const FileError& e, const std::string& report = std::string(),
-         const std::string& picture = std::string()) {
+// Tells a failure that stops the run: "fopen: D:/scans/disc.html: No
+// such file or directory" on standard error, then what is true of the
+// files and what to do. A picture's refusal goes to standard output, as
+// the scanner's users and their scripts have always read it.
+void tell(const Failure& f, const Names& n) {
+  const std::string backup = backupname(n.picture);
   ConsoleText text;
-  text.text(e.call).text(": ").system(e.file).text(": ").system(reason(e)).text("\n");
-  if (e.file != "standard output") advise(text, e, report, picture);
+  switch (f.problem) {
+    case Problem::kPicture:
+      ConsoleText().text(bmpmessage(BmpError(f.detail))).write(stdout);
+      text.say(kPictureRefused, {n.picture});
+      break;
+    case Problem::kSameFile:
+      if (f.role == Role::kBackup && f.otherrole == Role::kPicture)
+        text.say(kSameFile, {n.picture, backup, n.picture});
+      else
+        text.say(kRoleClash, {f.other, rolename(f.otherrole), f.file, rolename(f.role)});
+      break;
+    case Problem::kEarlierFile:
+      text.say(kEarlierClash, {f.file, rolename(f.role), rolename(f.otherrole), f.other});
+      break;
+    case Problem::kForeignBackup:
+      if (f.detail == int(Problem::kNone))
+        text.say(kForeignBackup, {n.picture, backup, n.picture});
+      else
+        text.say(kUnreadableBackup, {n.picture, backup,
+                                     f.detail == int(Problem::kNotAFile)
+                                         ? ConsoleText::Arg(kReasonNotAFile)
+                                         : ConsoleText::Arg(systemwords(f.code))});
+      break;
+    case Problem::kNoBackup: text.say(kNoBackup, {n.picture, backup}); break;
+    case Problem::kNotItsStamp: text.say(kNotItsStamp, {n.picture, backup}); break;
+    case Problem::kNotOurTable: text.say(kNotOurTable, {f.file}); break;
+    case Problem::kTableChanged: text.say(kTableChanged, {f.file}); break;
+    default:
+      text.text(stepname(f.step)).text(": ").system(f.file).text(": ");
+      if (f.problem == Problem::kNotAFile)
+        text.say(kReasonNotAFile);
+      else
+        text.system(systemwords(f.code));
+      text.text("\n");
+      if (f.role == Role::kConsole) break;  // nothing to say where nothing can be said
+      saystate(text, f, n);
+      sayaction(text, f);
+      break;
+  }
   text.write(stderr);
-  return EXIT_FAILURE;
 }
 
-// A picture's refusal goes to standard output, as the scanner's users and
-// their scripts have always read it, and the picture's name with what to
-// do to standard error; file errors go to standard error.
-int fail(const StampFailure& failure, const std::string& report, const std::string& picture) {
-  const std::string backup = picture + ".bak";
-  switch (failure.kind) {
-    case StampFailure::kRefused:
-      ConsoleText().text(bmpmessage(failure.refused)).write(stdout);
-      ConsoleText().say(kPictureRefused, {picture}).write(stderr);
+// Tells why a report was skipped, and keeps it for the closing account.
+void tellskip(const Failure& f, const Names& n, Batch& batch) {
+  ConsoleText text;
+  switch (f.problem) {
+    case Problem::kNoMarker: text.say(kNoMarkerReport, {n.report}); break;
+    case Problem::kNotAReport: text.say(kPictureNotReport, {n.report}); break;
+    case Problem::kCutShort: text.say(kTruncatedReport, {n.report}); break;
+    default:
+      text.say(n.restoring ? kRestoredBeforeReport : kStampedBeforeReport,
+               {n.report, n.picture, f.other});
       break;
-    case StampFailure::kForeignBackup:
-      if (failure.file.ok())
-        ConsoleText().say(kForeignBackup, {picture, backup, picture}).write(stderr);
-      else
-        ConsoleText()
-            .say(kUnreadableBackup, {picture, failure.file.file, reason(failure.file)})
-            .write(stderr);
-      break;
-    case StampFailure::kSameFile:
-      ConsoleText().say(kSameFile, {picture, backup, picture}).write(stderr);
-      break;
-    case StampFailure::kFile: fail(failure.file, report, picture); break;
-    case StampFailure::kNone: return EXIT_SUCCESS;
   }
-  return EXIT_FAILURE;
+  text.write(stderr);
+  batch.skipped.push_back(f);
 }
 
 // Where ".html" starts in a report's own name, or npos: the first place,
 // in any case where file names ignore it (Windows).
 std::size_t findhtml(const std::string& path, std::size_t from) {
-  static const char kHtml[] = ".html";
-  for (std::size_t at = from; at + 5 <= path.size(); ++at) {
-    bool same = true;
-    for (std::size_t i = 0; i < 5 && same; ++i) {
-      char c = path[at + i];
-      if (kNamesIgnoreCase && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-      same = c == kHtml[i];
-    }
-    if (same) return at;
-  }
-  return std::string::npos;
+  const std::size_t at = foldcase(path).find(".html", from);
+  return at;
 }
 
 // "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" in the
@@ -152,51 +218,41 @@ std::string figuretext(const ScanSummary& s, int figures) {
   return text;
 }
 
-// One CSV field, quoted where it must be (RFC 4180): a comma, a quote or a
-// line break inside, with each quote doubled.
-std::string csvfield(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string q = "\"";
-  for (const char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return q + "\"";
-}
-
-// The row of one stamped report, with CRLF as Excel and RFC 4180 expect.
-std::string csvrow(const std::string& report, const std::string& picture, const ScanSummary& s) {
-  return csvfield(report) + "," + csvfield(picture) + "," + kModeNames[s.mode] + "," +
-         fixed2(s.average) + "," + std::to_string(s.maximum) + "," + std::to_string(s.total) +
-         "," + std::to_string(s.pof) + "\r\n";
-}
-
-// Handles one report: prints its summary and stamps its picture.
-// Returns EXIT_SUCCESS to go on with the next, or the failure's status.
-int stampreport(const std::string& report, Batch& batch) {
+// Handles one report: prints its summary and stamps (or restores) its
+// picture. A report skipped comes back as a failure that skips().
+Failure handlereport(const std::string& report, Batch& batch, Names& names) {
   ++batch.reports;
-  batch.stopped = report;  // until it is done
-  StreamPtr file;
-  if (const FileError e = openstream(report, file); !e.ok()) return fail(e, report);
-  const std::string picture = picturepath(report);
+  batch.current = report;
+  names = Names();
+  names.report = report;
+  names.restoring = batch.options.restore;
+  InputFile file;
+  Failure f = file.open(report, Role::kReport);
+  if (!f.ok()) return f;
+  names.picture = picturepath(report);
+  if (batch.options.png) names.png = pngpath(names.picture);
   // One report's text goes out in one piece, flushed before anything can
   // be said on standard error.
   ConsoleText text;
-  text.text("bmp data : ").system(picture).text("\n");
-
-  ReportLines lines(file.get());
+  text.text("bmp data : ").system(names.picture).text("\n");
+  ReportLines lines([&file](std::uint8_t* data, std::size_t size, std::size_t& got) {
+    return file.read(data, size, got);
+  });
   const ReportScan scan = scanreport(lines);
   if (scan.status == ReportScan::kUnreadable) {
-    FileError e = lines.error();
-    e.file = report;
     text.write(stdout);
-    return fail(e, report);
+    Failure e = lines.error();
+    return e;
   }
-  if (const FileError e = closestream(file, report); !e.ok()) return fail(e, report);
+  f = file.close();
+  if (!f.ok()) return f;
 
   if (scan.status == ReportScan::kNoMarker) {
     text.text(kNoMarker);
     // For a person who cannot read the Japanese line.
     if (!japanese()) text.forperson("(not written by Plextools Professional)\n");
   } else {
-    text.text("Scanned mode : " + std::string(kModeNames[scan.summary.mode]) + "\n");
+    text.text("Scanned mode : " + std::string(modename(scan.summary.mode)) + "\n");
     text.text(figuretext(scan.summary, scan.figures));
     if (scan.status == ReportScan::kComplete) {
       text.text("\n");
@@ -205,29 +261,28 @@ int stampreport(const std::string& report, Batch& batch) {
       text.text(kTruncated);
     }
   }
-  if (!text.write(stdout)) return fail(lasterror("fwrite", "standard output"));
-  if (scan.status != ReportScan::kComplete) {
-    const bool nomarker = scan.status == ReportScan::kNoMarker;
-    const bool picture = nomarker && scan.picture;  // dropped instead of its report
-    ConsoleText()
-        .say(picture ? kPictureNotReport : nomarker ? kNoMarkerReport : kTruncatedReport, {report})
-        .write(stderr);
-    batch.skipped.emplace_back(report, picture    ? &kWhyPicture
-                                       : nomarker ? &kWhyNoMarker
-                                                  : &kWhyTruncated);
-    batch.stopped.clear();
-    return EXIT_SUCCESS;
-  }
-  const StampFailure stamped = imgwt(picture, scan.summary, batch.work,
-                                     batch.options.png ? pngpath(picture) : std::string());
-  if (!stamped.ok()) return fail(stamped, report, picture);
-  ++batch.stamped;
+  if (!text.write(stdout)) return lasterror(Step::kWrite, "standard output", Role::kConsole);
+  if (scan.status == ReportScan::kNoMarker)
+    return refusal(scan.picture ? Problem::kNotAReport : Problem::kNoMarker, report, Role::kReport);
+  if (scan.status != ReportScan::kComplete) return refusal(Problem::kCutShort, report, Role::kReport);
+
+  Job job;
+  job.report = report;
+  job.reportkey = file.key();
+  job.picture = names.picture;
+  job.png = names.png;
   if (!batch.options.csv.empty()) {
-    if (const FileError e = batch.csv.append(csvrow(report, picture, scan.summary)); !e.ok())
-      return fail(e);
+    job.table = &batch.table.key();
+    job.tablename = batch.table.path();
   }
-  batch.stopped.clear();
-  return EXIT_SUCCESS;
+  job.summary = scan.summary;
+  f = batch.options.restore ? restore(job, batch.files, batch.work)
+                            : imgwt(job, batch.files, batch.work);
+  if (f.ok()) ++batch.done;
+  // A stamped picture has its row, even where a later step failed.
+  if (!batch.options.csv.empty() && (f.ok() || (!f.skips() && f.stage >= Stage::kPictureReplaced)))
+    batch.table.put(report, names.picture, scan.summary);
+  return f;
 }
 
 // Whether a file's name is a report's: it ends in ".html" (in any case
@@ -236,22 +291,43 @@ bool isreportname(const std::string& name) {
   return name.size() > 5 && findhtml(name, name.size() - 5) != std::string::npos;
 }
 
-// The reports a folder stands for: the .html files directly inside it, in
-// the order a file manager shows them. One that holds none is said, and
-// the run goes on.
-int stampfolder(const std::string& folder, Batch& batch) {
-  std::vector<std::string> names;
-  if (const FileError e = listfolder(folder, names); !e.ok()) return fail(e);
-  sortnames(names);
+// Handles what one argument stands for: a report, or a folder's reports
+// (the .html files directly inside it, in the order a file manager shows
+// them). Skips are told and the run goes on; a failure that stops the
+// run is told, and returned.
+Failure handleargument(const std::string& arg, Batch& batch) {
+  Names names;
+  const auto handle = [&](const std::string& report) {
+    const Failure f = handlereport(report, batch, names);
+    if (f.skips()) {
+      tellskip(f, names, batch);
+      return Failure();
+    }
+    if (!f.ok()) {
+      batch.stopped = report;
+      tell(f, names);
+    }
+    return f;
+  };
+  Place place;
+  Failure f = lookat(arg, Role::kReport, place);
+  if (f.ok() && place.kind != Place::kFolder) return handle(arg);
+  std::vector<std::string> files;
+  if (f.ok()) f = listfolder(arg, files);
+  if (!f.ok()) {
+    tell(f, names);
+    return f;
+  }
+  sortnames(files);
   bool any = false;
-  for (const std::string& name : names) {
+  for (const std::string& name : files) {
     if (!isreportname(name)) continue;
     any = true;
-    if (const int status = stampreport(joinpath(folder, name), batch); status != EXIT_SUCCESS)
-      return status;
+    f = handle(joinpath(arg, name));
+    if (!f.ok()) return f;
   }
-  if (!any) ConsoleText().say(kNoReportsInFolder, {folder}).write(stderr);
-  return EXIT_SUCCESS;
+  if (!any) ConsoleText().say(kNoReportsInFolder, {arg}).write(stderr);
+  return {};
 }
 
 // For a person at the console: how many pictures were stamped, which
@@ -259,75 +335,136 @@ int stampfolder(const std::string& folder, Batch& batch) {
 void account(const Batch& batch) {
   if (!wantaccount(batch.reports)) return;
   ConsoleText text;
-  text.text("\n").say(kAccountStamped,
-                      {std::to_string(batch.stamped), std::to_string(batch.reports)});
-  for (const auto& [report, why] : batch.skipped) {
-    text.say(kAccountSkipped, {report, japanese() ? why->ja.utf8 : why->en});
+  text.text("\n").say(batch.options.restore ? kAccountRestored : kAccountStamped,
+                      {std::to_string(batch.done), std::to_string(batch.reports)});
+  for (const Failure& f : batch.skipped) {
+    switch (f.problem) {
+      case Problem::kNoMarker: text.say(kAccountSkipped, {f.file, kWhyNoMarker}); break;
+      case Problem::kNotAReport: text.say(kAccountSkipped, {f.file, kWhyPicture}); break;
+      case Problem::kCutShort: text.say(kAccountSkipped, {f.file, kWhyTruncated}); break;
+      default:
+        text.say(batch.options.restore ? kAccountSkippedRestored : kAccountSkippedStamped,
+                 {f.file, f.other});
+        break;
+    }
   }
   if (!batch.stopped.empty()) text.say(kAccountStopped, {batch.stopped});
   text.write(stderr);
 }
 
-}  // namespace
+// What reading the options leaves to do.
+enum class Start { kRun, kDone, kWrong };
 
-int run(int argc, char** argv) {
-  setupconsole();
-  // The options come first; "--" ends them.
-  Batch batch;
-  int first = 1;
-  for (; first < argc; ++first) {
+// Reads the options, which come before the reports ("--" ends them);
+// `first` is then the first report. Help, the version and a wrong option
+// are told here.
+Start readoptions(int argc, char** argv, Options& options, int& first) {
+  for (first = 1; first < argc; ++first) {
     const std::string arg = argv[first];
     if (arg == "--") {
       ++first;
       break;
     }
     if (ishelpflag(arg)) {
-      usage().say(kHelp, {programname(), programname(), STAMPO_VERSION, STAMPO_LICENSE}).write(stdout);
-      return EXIT_SUCCESS;
+      usage()
+          .say(kHelp, {programname(), programname(), STAMPO_VERSION, STAMPO_LICENSE})
+          .write(stdout);
+      return Start::kDone;
     }
     if (arg == "--version") {
       ConsoleText().text("Stampo " STAMPO_VERSION "\n").write(stdout);
-      return EXIT_SUCCESS;
+      return Start::kDone;
     }
     if (arg == "--png") {
-      batch.options.png = true;
-    } else if (arg == "--csv" && first + 1 < argc && argv[first + 1][0] != '\0') {
-      batch.options.csv = argv[++first];
+      options.png = true;
+    } else if (arg == "--restore") {
+      options.restore = true;
+    } else if (arg == "--csv" || arg.rfind("--csv=", 0) == 0) {
+      // The name in the same argument, or the next; never an option.
+      const bool joined = arg.size() > 5;
+      const std::string name = joined ? arg.substr(6) : first + 1 < argc ? argv[first + 1] : "";
+      if (name.empty() || (!joined && name[0] == '-')) {
+        ConsoleText().say(kCsvNeedsName).write(stderr);
+        usage().write(stdout);
+        return Start::kWrong;
+      }
+      options.csv = name;
+      if (!joined) ++first;
     } else if (arg.size() > 1 && arg[0] == '-') {
       ConsoleText().say(kUnknownOption, {arg}).write(stderr);
       usage().write(stdout);
-      return EXIT_FAILURE;
+      return Start::kWrong;
     } else {
       break;
     }
   }
+  if (options.restore && (options.png || !options.csv.empty())) {
+    ConsoleText().say(kRestoreAlone).write(stderr);
+    usage().write(stdout);
+    return Start::kWrong;
+  }
   if (first >= argc) {
     usage().write(stdout);
-    return EXIT_FAILURE;
+    return Start::kWrong;
   }
+  return Start::kRun;
+}
+
+// Handles every argument in turn; the first failure that stops the run
+// is its result.
+Failure runbatch(int argc, char** argv, int first, Batch& batch) {
+  Failure f;
+  Names table;
+  table.table = batch.options.csv;
   if (!batch.options.csv.empty()) {
-    if (const FileError e = batch.csv.open(batch.options.csv); !e.ok()) return fail(e);
-    // A new file starts with the byte-order mark (so Excel reads it as
-    // UTF-8) and a header row.
-    if (batch.csv.empty()) {
-      const FileError e =
-          batch.csv.append("\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n");
-      if (!e.ok()) return fail(e);
+    f = batch.table.open(batch.options.csv);
+    if (!f.ok()) {
+      tell(f, table);
+      return f;
     }
   }
-  int status = EXIT_SUCCESS;
-  for (int i = first; i < argc && status == EXIT_SUCCESS; ++i) {
-    for (const std::string& arg : expandwildcards(argv[i])) {
-      status = isfolder(arg) ? stampfolder(arg, batch) : stampreport(arg, batch);
-      if (status != EXIT_SUCCESS) break;
+  for (int i = first; i < argc && f.ok(); ++i) {
+    std::vector<std::string> args;
+    f = expandwildcards(argv[i], args);
+    if (!f.ok()) {
+      batch.stopped = argv[i];
+      tell(f, Names());
+      break;
+    }
+    for (const std::string& arg : args) {
+      f = handleargument(arg, batch);
+      if (!f.ok()) break;
     }
   }
-  if (!batch.options.csv.empty()) {
-    const FileError e = batch.csv.close();
-    if (!e.ok() && status == EXIT_SUCCESS) status = fail(e);
+  // The table, whole, with the rows of every picture stamped, whether the
+  // run ended or a failure stopped it; not when the failure was the table.
+  if (!batch.options.csv.empty() && f.role != Role::kTable) {
+    const Failure written = batch.table.write();
+    if (!written.ok()) tell(written, table);
+    if (f.ok()) f = written;
+  }
+  return f;
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+  setupconsole();
+  Batch batch;
+  int first = 0;
+  const Start start = readoptions(argc, argv, batch.options, first);
+  if (start != Start::kRun) return start == Start::kDone ? EXIT_SUCCESS : EXIT_FAILURE;
+  Failure f;
+  try {
+    f = runbatch(argc, argv, first, batch);
+  } catch (const std::bad_alloc&) {
+    // Memory that no file's plan asked for (names, lists, rows).
+    f = outofmemory(batch.current, Role::kNone);
+    batch.stopped = batch.current;
+    tell(f, Names());
   }
   account(batch);
-  return status;
+  return f.ok() ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
 }  // namespace stampo

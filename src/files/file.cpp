@@ -1,6 +1,8 @@
 // The parts of the file layer that are the same on every system, built on
-// the calls of system.h: reading a file, and replacing one whole.
+// the calls of system.h: reading a file whole, and replacing one whole.
 #include <algorithm>
+#include <functional>
+#include <new>
 
 #include "file.h"
 #include "paths.h"
@@ -9,25 +11,29 @@
 namespace stampo {
 namespace {
 
-// Reads the open file `h` whole, as readfile() does.
-FileError readhandle(sys::Handle h, std::vector<std::uint8_t>& out, std::size_t limit,
-                     const std::string& shown) {
-  // A regular file tells its size and is read in one call; if it grows
+// Reads the open file `h` from here to the end, as readall() does.
+Failure readhandle(sys::Handle h, std::vector<std::uint8_t>& out, std::size_t limit,
+                   std::uint64_t size, const std::string& shown, Role role) {
+  // A regular file's size is known and it is read in one call; if it grows
   // meanwhile, in growing blocks.
   std::size_t block = std::size_t(1) << 16;
-  const std::uint64_t size = sys::sizeof_(h);
   if (size > 0 && size < limit) block = std::size_t(size) + 1;
   // `out` keeps its size from an earlier file: resizing it to the same
   // size again costs nothing, where growing it from empty would clear it.
   std::size_t used = 0;
   while (used <= limit) {
     const std::size_t want = std::min({block, limit + 1 - used, std::size_t(1) << 30});
-    out.resize(used + want);
-    std::size_t got = 0;
-    const FileError e = sys::readsome(h, out.data() + used, want, got, shown);
-    if (!e.ok()) {
+    try {
+      out.resize(used + want);
+    } catch (const std::bad_alloc&) {
       out.resize(used);
-      return e;
+      return outofmemory(shown, role);
+    }
+    std::size_t got = 0;
+    const Failure f = sys::readsome(h, out.data() + used, want, got, shown, role);
+    if (!f.ok()) {
+      out.resize(used);
+      return f;
     }
     if (got == 0) break;
     used += got;
@@ -37,70 +43,83 @@ FileError readhandle(sys::Handle h, std::vector<std::uint8_t>& out, std::size_t 
   return {};
 }
 
-FileError writehandle(sys::Handle h, const std::uint8_t* data, std::size_t size,
-                      const std::string& shown) {
-  while (size > 0) {
-    std::size_t wrote = 0;
-    const FileError e =
-        sys::writesome(h, data, std::min(size, std::size_t(1) << 30), wrote, shown);
-    if (!e.ok()) return e;
-    data += wrote;
-    size -= wrote;
-  }
-  return {};
+}  // namespace
+
+Failure systemfailure(Step step, const std::string& file, Role role, int code) {
+  Failure f;
+  f.step = step;
+  f.problem = Problem::kSystem;
+  f.role = role;
+  f.code = code;
+  f.file = file;
+  return f;
 }
 
-// The temporary file that an interrupted run left for `target`, removed
-// before its name is used. Only the copy of the program that holds the
-// picture's lock writes these names, so whatever is there was left.
-FileError clearleftover(const std::string& target) {
-  return sys::removefile(temporaryname(target));
+Failure outofmemory(const std::string& file, Role role) {
+  return systemfailure(Step::kMemory, file, role, sys::kNoMemoryCode);
 }
 
-// Replaces `target` whole (see file.h): a temporary file beside it with
-// the rules of `like`, written, flushed, renamed over it, and the folder
-// flushed. Failures are told on `shown`. Where the system will not rename
-// over an open file, `closefirst` (the picture's own handle, when the
-// picture is the target) is closed just before the rename.
-FileError replaceat(const std::string& target, const std::string& shown, const std::uint8_t* data,
-                    std::size_t size, sys::Handle like, bool keeptimes, sys::Handle* closefirst) {
-  const std::string temporary = temporaryname(target);
-  FileError e = sys::removefile(temporary);
-  if (!e.ok()) return e;
-  sys::watchtemporary(temporary);
-  sys::Handle h = sys::kNoHandle;
-  e = sys::createnew(temporary, h, shown);
-  if (e.ok()) {
-    e = sys::copyrules(like, h, shown);
-    if (e.ok()) e = writehandle(h, data, size, shown);
-    if (e.ok() && keeptimes) e = sys::copytimes(like, h, shown);
-    if (e.ok()) e = sys::flush(h, shown);
-    const FileError closed = sys::closewritten(h, shown);
-    if (e.ok()) e = closed;
-    if (e.ok() && closefirst != nullptr && sys::kCloseBeforeRename && *closefirst != sys::kNoHandle) {
-      const FileError released = sys::closewritten(*closefirst, shown);
-      *closefirst = sys::kNoHandle;
-      e = released;
-    }
-    if (e.ok()) e = sys::renameover(temporary, target, shown);
-    if (!e.ok()) (void)sys::removefile(temporary);
-  }
-  sys::watchtemporary("");
-  if (!e.ok()) return e;
-  return sys::flushfolder(target, shown);
+Failure refusal(Problem problem, const std::string& file, Role role, const std::string& other,
+                Role otherrole) {
+  Failure f;
+  f.step = Step::kCheck;
+  f.problem = problem;
+  f.role = role;
+  f.otherrole = otherrole;
+  f.file = file;
+  f.other = other;
+  return f;
 }
+
+const char* stepname(Step step) {
+  switch (step) {
+    case Step::kNone: return "";
+    case Step::kLook: return "stat";
+    case Step::kOpen: return "fopen";
+    case Step::kRead: return "fread";
+    case Step::kList: return "opendir";
+    case Step::kCreate: return "create";
+    case Step::kWrite: return "fwrite";
+    case Step::kRules: return "chmod";
+    case Step::kAttributes: return "setxattr";
+    case Step::kTimes: return "utime";
+    case Step::kFlush: return "fsync";
+    case Step::kClose: return "fclose";
+    case Step::kRename: return "rename";
+    case Step::kLock: return "flock";
+    case Step::kRemove: return "remove";
+    case Step::kMemory: return "malloc";
+    case Step::kCheck: return "check";
+  }
+  return "";
+}
+
+bool FileKey::operator==(const FileKey& other) const {
+  return volume == other.volume && index == other.index && name.empty() == other.name.empty() &&
+         (name.empty() || sys::samename(name, other.name));
+}
+
+std::size_t FileKeyHash::operator()(const FileKey& key) const {
+  // Names are not hashed: two spellings of one name (case, on Windows)
+  // must meet, and names only stand for files not made yet, few at once.
+  return std::hash<std::uint64_t>()(key.volume * 0x9E3779B97F4A7C15u ^ key.index);
+}
+
+namespace {
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 }  // namespace
 
-std::string reason(const FileError& e) {
-  if (e.code == kNotAFile) return "Not a regular file";
-  if (e.code == kOutOfMemory) return "Not enough memory";
-  return sys::systemwords(e.code);
+std::string foldcase(const std::string& name) {
+  if (!kNamesIgnoreCase) return name;
+  std::string folded = name;
+  for (char& c : folded) c = lower(c);
+  return folded;
 }
 
 int comparenames(const std::string& a, const std::string& b) {
   const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
     if (digit(a[i]) && digit(b[j])) {
@@ -131,88 +150,224 @@ std::string joinpath(const std::string& folder, const std::string& name) {
   return folder + sys::kSeparator + name;
 }
 
-FileError closestream(StreamPtr& f, const std::string& path) {
-  return std::fclose(f.release()) == 0 ? FileError() : lasterror("fclose", path);
+// InputFile
+
+InputFile::~InputFile() {
+  if (file_ != sys::kNoHandle) sys::closeanyway(file_);
 }
 
-FileError readfile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit) {
-  sys::Handle h = sys::kNoHandle;
-  FileError e = sys::openfile(path, false, h, path);
-  if (!e.ok()) return e;
-  e = readhandle(h, out, limit, path);
-  sys::closeread(h);
-  return e;
-}
-
-FileError LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
-  return readhandle(file_, out, limit, path_);
-}
-
-FileError LockedFile::checkreplaceable() {
-  FileError e = sys::realtarget(path_, target_);
-  if (e.ok()) e = sys::maywrite(path_);
-  if (e.ok()) e = sys::mayreplace(target_, path_);
-  if (e.ok()) e = clearleftover(target_);
-  return e;
-}
-
-bool LockedFile::issame(const std::string& other) const { return sys::samefile(file_, other); }
-
-FileError LockedFile::replace(const std::uint8_t* data, std::size_t size) {
-  if (target_.empty()) {
-    const FileError e = sys::realtarget(path_, target_);
-    if (!e.ok()) return e;
-  }
-  return replaceat(target_, path_, data, size, file_, false, &file_);
-}
-
-FileError checkreplaceable(const std::string& path) {
-  FileError e = sys::mayreplace(path, path);
-  if (e.ok()) e = clearleftover(path);
-  return e;
-}
-
-FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
-                       const LockedFile& like, bool keeptimes) {
-  return replaceat(path, path, data, size, like.file_, keeptimes, nullptr);
-}
-
-FileError replacewhole(const std::string& path, const std::uint8_t* data, std::size_t size,
-                       const std::string& likepath) {
-  sys::Handle like = sys::kNoHandle;
-  FileError e = sys::openfile(likepath, false, like, likepath);
-  if (!e.ok()) return e;
-  e = replaceat(path, path, data, size, like, false, nullptr);
-  sys::closeread(like);
-  return e;
-}
-
-AppendFile::~AppendFile() {
-  if (file_ != sys::kNoHandle) sys::closeread(file_);
-}
-
-FileError AppendFile::open(const std::string& path) {
+Failure InputFile::open(const std::string& path, Role role) {
   path_ = path;
-  FileError e = sys::openappend(path, file_, path);
-  empty_ = e.ok() && sys::sizeof_(file_) == 0;
-  return e;
+  role_ = role;
+  return sys::openfile(path, false, role, file_, key_, rules_, size_);
 }
 
-FileError AppendFile::append(const std::string& bytes) {
-  // One write (writehandle() loops only on a short one): a row never lands
-  // in two pieces with another's between.
-  FileError e = writehandle(file_, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                            bytes.size(), path_);
-  if (e.ok()) e = sys::flush(file_, path_);
-  if (e.ok()) empty_ = false;
-  return e;
+Failure InputFile::read(std::uint8_t* data, std::size_t size, std::size_t& got) {
+  return sys::readsome(file_, data, size, got, path_, role_);
 }
 
-FileError AppendFile::close() {
+Failure InputFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
+  return readhandle(file_, out, limit, size_, path_, role_);
+}
+
+Failure InputFile::close() {
   if (file_ == sys::kNoHandle) return {};
   const sys::Handle h = file_;
   file_ = sys::kNoHandle;
-  return sys::closewritten(h, path_);
+  return sys::closefile(h, path_, role_);
+}
+
+// LockedFile
+
+LockedFile::~LockedFile() { (void)close(); }
+
+Failure LockedFile::open(const std::string& path, Role role) {
+  path_ = path;
+  role_ = role;
+  Failure f = sys::realtarget(path, role, target_);
+  if (f.ok()) f = sys::openlocked(path, role, file_, lock_, key_, rules_, size_);
+  return f;
+}
+
+Failure LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
+  return readhandle(file_, out, limit, size_, path_, role_);
+}
+
+Failure LockedFile::letgo() {
+  if (!sys::kCloseBeforeRename) return {};
+  return release();
+}
+
+Failure LockedFile::release() {
+  if (file_ == sys::kNoHandle) return {};
+  const sys::Handle h = file_;
+  file_ = sys::kNoHandle;
+  rules_.source = sys::kNoHandle;
+  return sys::closefile(h, path_, role_);
+}
+
+Failure LockedFile::close() {
+  const Failure f = release();
+  sys::unlock(lock_);
+  return f;
+}
+
+// Folder
+
+Folder::~Folder() { close(); }
+
+Failure Folder::open(const std::string& file, Role role) {
+  close();
+  const std::size_t start = namestart(file);
+  path_ = start == 0 ? std::string(".") : file.substr(0, start);
+  // "C:" alone names a drive's current folder, which "C:." says plainly.
+  if (!path_.empty() && path_.back() == ':') path_ += '.';
+  Failure f = sys::openfolder(path_, path_, role, file_, key_, mode_, owner_);
+  if (!f.ok()) f.file = shown();
+  return f;
+}
+
+std::string Folder::shown() const { return path_ == "." ? sys::fullpath(path_) : path_; }
+
+Failure Folder::mayreplace(const std::string& target, const Place& place, bool held,
+                           const std::string& shown, Role role) const {
+  // A link is replaced itself, whatever it leads to; anything else that
+  // is not a file is not renamed over.
+  if (!place.link && (place.kind == Place::kFolder || place.kind == Place::kOther)) {
+    Failure f = refusal(Problem::kNotAFile, shown, role);
+    f.step = Step::kRename;
+    return f;
+  }
+  Failure f = sys::mayaddfiles(path_, shown, role);
+  if (f.ok()) f = sys::mayrenameover(target, place, held, mode_, owner_, shown, role);
+  return f;
+}
+
+FileKey Folder::keyof(const std::string& name, const Place& place) const {
+  if (place.kind != Place::kNothing) return place.key;
+  FileKey key = key_;
+  key.name = name.substr(namestart(name));
+  return key;
+}
+
+Failure Folder::flush(Role role) {
+  Failure f = sys::flushfolder(file_, path_, role);
+  if (!f.ok()) f.file = shown();
+  return f;
+}
+
+void Folder::close() {
+  if (file_ != sys::kNoHandle) sys::closeanyway(file_);
+  file_ = sys::kNoHandle;
+}
+
+// Replacement
+
+Replacement::~Replacement() { abandon(); }
+
+Failure Replacement::clearleftover(const std::string& target, Role role) {
+  return sys::removefile(temporaryname(target), role);
+}
+
+Failure Replacement::begin(const std::string& target, const std::string& shown, Role role,
+                           const Rules* rules) {
+  abandon();
+  target_ = target;
+  temporary_ = temporaryname(target);
+  shown_ = shown;
+  role_ = role;
+  sys::watch(temporary_);
+  Failure f = sys::createnew(temporary_, rules != nullptr, shown, role, file_, key_);
+  if (!f.ok()) {
+    sys::unwatch(temporary_);
+    temporary_.clear();
+    return f;
+  }
+  created_ = true;
+  if (rules != nullptr) f = sys::giverules(file_, *rules, shown, role);
+  if (!f.ok()) abandon();
+  return f;
+}
+
+Failure Replacement::write(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    std::size_t wrote = 0;
+    const Failure f =
+        sys::writesome(file_, data, std::min(size, std::size_t(1) << 30), wrote, shown_, role_);
+    if (!f.ok()) {
+      abandon();
+      return f;
+    }
+    data += wrote;
+    size -= wrote;
+  }
+  return {};
+}
+
+Failure Replacement::keeptimes(const Rules& from) {
+  const Failure f = sys::givetimes(file_, from, shown_, role_);
+  if (!f.ok()) abandon();
+  return f;
+}
+
+Failure Replacement::finish() {
+  Failure f = sys::flush(file_, shown_, role_);
+  const sys::Handle h = file_;
+  file_ = sys::kNoHandle;
+  const Failure closed = sys::closefile(h, shown_, role_);
+  if (f.ok()) f = closed;
+  if (!f.ok()) abandon();
+  return f;
+}
+
+Failure Replacement::commit() {
+  const Failure f = sys::renameover(temporary_, target_, shown_, role_);
+  if (!f.ok()) {
+    abandon();
+    return f;
+  }
+  sys::unwatch(temporary_);
+  created_ = false;
+  temporary_.clear();
+  return f;
+}
+
+void Replacement::abandon() {
+  if (file_ != sys::kNoHandle) sys::closeanyway(file_);
+  file_ = sys::kNoHandle;
+  if (temporary_.empty()) return;
+  if (created_) (void)sys::removefile(temporary_, role_);
+  sys::unwatch(temporary_);
+  created_ = false;
+  temporary_.clear();
+}
+
+// Aside
+
+struct Aside::Thread {
+  std::function<void()> task;
+  std::intptr_t handle = 0;
+  static void run(void* self) { static_cast<Thread*>(self)->task(); }
+};
+
+Aside::~Aside() { wait(); }
+
+bool Aside::start(std::function<void()> task) {
+  wait();
+  thread_ = new (std::nothrow) Thread;
+  if (thread_ == nullptr) return false;
+  thread_->task = std::move(task);
+  if (sys::startthread(&Thread::run, thread_, thread_->handle)) return true;
+  delete thread_;
+  thread_ = nullptr;
+  return false;
+}
+
+void Aside::wait() {
+  if (thread_ == nullptr) return;
+  sys::jointhread(thread_->handle);
+  delete thread_;
+  thread_ = nullptr;
 }
 
 }  // namespace stampo

@@ -3,12 +3,12 @@
 #include <windows.h>
 // After windows.h, which they build on.
 #include <aclapi.h>
+#include <process.h>
 #include <shlwapi.h>
-#include <fcntl.h>
-#include <io.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "file.h"
 #include "system.h"
@@ -39,131 +39,34 @@ std::wstring systempath(const std::string& utf8) {
   return L"\\\\?\\" + full;
 }
 
-FileError lasterror(const char* call, const std::string& file) {
-  return {call, file, int(GetLastError())};
-}
-
-bool FileError::notfound() const {
-  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-}
-bool FileError::notafile() const { return code == kNotAFile || code == ERROR_DIRECTORY; }
-bool FileError::held() const {
-  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-         code == ERROR_USER_MAPPED_FILE;
-}
-bool FileError::denied() const {
-  return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
-         code == ERROR_PRIVILEGE_NOT_HELD;
-}
-bool FileError::full() const { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
-
-const bool kNamesIgnoreCase = true;
-
-std::size_t namestart(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  if (slash != std::string::npos) return slash + 1;
-  return path.size() >= 2 && path[1] == ':' ? 2 : 0;  // "C:disc.bmp"
-}
-
 namespace {
 
-// A failure with a code of our own choosing.
-FileError failure(const char* call, const std::string& file, DWORD code) {
-  SetLastError(code);
-  return lasterror(call, file);
-}
-
-// Virus scanners, the search indexer, thumbnail makers and sync clients
-// open a file for a moment right after it is written or renamed, and while
-// they hold it, opening, renaming over or deleting it fails. Such a step
-// is tried again, with a growing pause, for up to this long: far more than
-// a scan of a half-megabyte picture takes, and short enough that a file a
-// program holds on purpose is refused soon.
-constexpr DWORD kHeldForMs = 3000;
-
-// Whether a failure of a step on `path` may pass if tried again: a sharing
-// or lock violation, or access denied to a file that is neither read-only
-// nor a folder (those stay as they are).
-bool held(DWORD code, const std::wstring& path) {
-  if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return true;
-  if (code != ERROR_ACCESS_DENIED) return false;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES ||
-         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-}
-
-// Runs `step` (true on success, else the error in GetLastError) until it
-// succeeds, fails for good, or `path` has been held for kHeldForMs.
-template <class Step>
-bool retrying(const std::wstring& path, Step step) {
-  DWORD waited = 0;
-  DWORD pause = 10;
-  for (;;) {
-    if (step()) return true;
-    const DWORD code = GetLastError();
-    if (!held(code, path) || waited >= kHeldForMs) {
-      SetLastError(code);
-      return false;
-    }
-    Sleep(pause);
-    waited += pause;
-    pause = std::min<DWORD>(pause * 2, 500);
-  }
-}
-
-// The temporary file being written, for the console's control handler,
-// which Windows runs on a thread of its own: a fixed buffer behind a lock.
-// The handler takes the lock and keeps it, as the program ends next.
-wchar_t beingwritten[32768];
-SRWLOCK beingwrittenlock = SRWLOCK_INIT;
-
-BOOL WINAPI removeonexit(DWORD) {
-  // Ctrl+C, Ctrl+Break, the window closed, logoff, shutdown. The file was
-  // opened with delete sharing, so it goes even while the main thread
-  // holds it.
-  AcquireSRWLockExclusive(&beingwrittenlock);
-  if (beingwritten[0] != L'\0') DeleteFileW(beingwritten);
-  return FALSE;  // and the usual end follows
-}
-
-HANDLE handleof(sys::Handle h) { return reinterpret_cast<HANDLE>(h); }
-
-// CreateFileW on an existing or new file, tried again while another
-// program holds it (see retrying()).
-HANDLE createheld(const std::wstring& wide, DWORD access, DWORD share, DWORD disposition,
-                  DWORD flags) {
-  HANDLE file = INVALID_HANDLE_VALUE;
-  retrying(wide, [&] {
-    file = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
-    return file != INVALID_HANDLE_VALUE;
-  });
-  return file;
-}
-
-// Opens `path` with `access` and `share` if it is a regular file (or,
-// with OPEN_ALWAYS, nothing yet); a folder, a device or a pipe is refused.
-FileError openregular(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                      sys::Handle& h, const std::string& shown) {
-  const std::wstring wide = systempath(path);
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return failure("fopen", shown, DWORD(kNotAFile));
-  const HANDLE file = createheld(wide, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
-  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
-  if (GetFileType(file) != FILE_TYPE_DISK) {  // a device, a pipe
-    CloseHandle(file);
-    return failure("fopen", shown, DWORD(kNotAFile));
-  }
-  h = reinterpret_cast<sys::Handle>(file);
-  return {};
+// Whether a code says another program holds the file.
+bool heldcode(DWORD code) {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+         code == ERROR_USER_MAPPED_FILE;
 }
 
 }  // namespace
 
-namespace sys {
+Failure lasterror(Step step, const std::string& file, Role role) {
+  const DWORD code = GetLastError();
+  Failure f = systemfailure(step, file, role, int(code));
+  if (heldcode(code)) f.problem = Problem::kHeld;
+  return f;
+}
 
-const char kSeparator = '\\';
-const bool kCloseBeforeRename = true;
+bool Failure::notfound() const {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+bool Failure::denied() const {
+  return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
+         code == ERROR_PRIVILEGE_NOT_HELD;
+}
+bool Failure::full() const { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+bool Failure::nomemory() const {
+  return code == ERROR_NOT_ENOUGH_MEMORY || code == ERROR_OUTOFMEMORY;
+}
 
 std::string systemwords(int code) {
   wchar_t* text = nullptr;
@@ -180,194 +83,206 @@ std::string systemwords(int code) {
   return toutf8(std::u16string(message.begin(), message.end()));
 }
 
-FileError openfile(const std::string& path, bool write, Handle& h, const std::string& shown) {
-  // Shared with every other program; for writing, the right to replace it
-  // as well, which fails while another program holds it against that.
-  return openregular(path, GENERIC_READ | (write ? GENERIC_WRITE | DELETE : 0),
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, h,
-                     shown);
+const bool kNamesIgnoreCase = true;
+
+std::size_t namestart(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  if (slash != std::string::npos) return slash + 1;
+  return path.size() >= 2 && path[1] == ':' ? 2 : 0;  // "C:disc.bmp"
 }
 
-std::uint64_t sizeof_(Handle h) {
-  LARGE_INTEGER size;
-  return GetFileSizeEx(handleof(h), &size) && size.QuadPart > 0 ? std::uint64_t(size.QuadPart)
-                                                                : 0;
+namespace {
+
+HANDLE handleof(sys::Handle h) { return reinterpret_cast<HANDLE>(h); }
+
+Failure notafile(Step step, const std::string& file, Role role) {
+  Failure f = refusal(Problem::kNotAFile, file, role);
+  f.step = step;
+  return f;
 }
 
-FileError readsome(Handle h, std::uint8_t* data, std::size_t size, std::size_t& done,
-                   const std::string& shown) {
+// Whether a failure of a step on `path` may pass if tried again: a
+// sharing or lock violation, or access denied to a file that is neither
+// read-only nor a folder (those stay as they are): another program has it
+// open, and Windows renames over or deletes no file that is open.
+bool held(DWORD code, const std::wstring& path) {
+  if (heldcode(code)) return true;
+  if (code != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+// Runs `step` (true on success, else the error in GetLastError) until it
+// succeeds, fails for good, or `path` has been held for kHeldForMs:
+// virus scanners, the search indexer, thumbnail makers and sync clients
+// open a file for a moment right after it is written or renamed. Returns
+// whether it succeeded; `washeld` says whether it gave up on a holder.
+template <class Step>
+bool retrying(const std::wstring& path, bool& washeld, Step step) {
+  unsigned waited = 0, pause = sys::kFirstPauseMs;
+  washeld = false;
+  for (;;) {
+    if (step()) return true;
+    const DWORD code = GetLastError();
+    washeld = held(code, path);
+    if (!washeld || waited >= sys::kHeldForMs) {
+      SetLastError(code);
+      return false;
+    }
+    Sleep(pause);
+    waited += pause;
+    pause = std::min(pause * 2, sys::kLongestPauseMs);
+  }
+}
+
+// The failure of a step that `retrying` gave up on.
+Failure retried(Step step, const std::string& file, Role role, bool washeld) {
+  Failure f = lasterror(step, file, role);
+  if (washeld) f.problem = Problem::kHeld;
+  return f;
+}
+
+// CreateFileW on an existing or new file, tried again while another
+// program holds it (see retrying()).
+HANDLE createheld(const std::wstring& wide, DWORD access, DWORD share, DWORD disposition,
+                  DWORD flags, bool& washeld) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  retrying(wide, washeld, [&] {
+    file = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  return file;
+}
+
+FileKey keyof(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow, {}};
+}
+
+void puttime(std::int64_t (&to)[2], const FILETIME& t) {
+  to[0] = std::int64_t(std::uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+}
+
+FILETIME gettime(const std::int64_t (&from)[2]) {
+  return {DWORD(std::uint64_t(from[0]) & 0xFFFFFFFFu), DWORD(std::uint64_t(from[0]) >> 32)};
+}
+
+// The attributes a user sets that a replaced file keeps (read-only aside:
+// such a file is refused before anything is written).
+constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The temporary files being written, for the console's control handler,
+// which Windows runs on a thread of its own: a fixed list behind a lock.
+// The handler takes the lock and keeps it, as the program ends next.
+constexpr int kWatchedSlots = 4;
+std::wstring watched[kWatchedSlots];
+SRWLOCK watchedlock = SRWLOCK_INIT;
+
+BOOL WINAPI removeonexit(DWORD) {
+  // Ctrl+C, Ctrl+Break, the window closed, logoff, shutdown. The files
+  // were opened with delete sharing, so they go even while the main
+  // thread holds them.
+  AcquireSRWLockExclusive(&watchedlock);
+  for (const std::wstring& path : watched)
+    if (!path.empty()) DeleteFileW(path.c_str());
+  return FALSE;  // and the usual end follows
+}
+
+}  // namespace
+
+namespace sys {
+
+const char kSeparator = '\\';
+const bool kCloseBeforeRename = true;
+const int kNoMemoryCode = ERROR_NOT_ENOUGH_MEMORY;
+
+void pause(unsigned ms) { Sleep(ms); }
+
+Failure openfile(const std::string& path, bool write, Role role, Handle& h, FileKey& key,
+                 Rules& rules, std::uint64_t& size) {
+  const std::wstring wide = systempath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return notafile(Step::kOpen, path, role);
+  // Read, shared with every other program; or to be replaced: for
+  // writing, with the right to replace it, and no one else may have it
+  // open, since Windows renames over no file that is open. A holder is
+  // waited for (see retrying()), then the file counts as held.
+  bool washeld = false;
+  const HANDLE file =
+      write ? createheld(wide, GENERIC_READ | GENERIC_WRITE | DELETE, 0, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, washeld)
+            : createheld(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, washeld);
+  if (file == INVALID_HANDLE_VALUE) return retried(Step::kOpen, path, role, washeld);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK) {  // a device, a pipe
+    CloseHandle(file);
+    return notafile(Step::kOpen, path, role);
+  }
+  if (!GetFileInformationByHandle(file, &info)) {
+    const Failure f = lasterror(Step::kOpen, path, role);
+    CloseHandle(file);
+    return f;
+  }
+  rules = Rules();
+  rules.source = reinterpret_cast<Handle>(file);
+  rules.flags = info.dwFileAttributes & kKept;
+  puttime(rules.times[0], info.ftLastAccessTime);
+  puttime(rules.times[1], info.ftLastWriteTime);
+  puttime(rules.times[2], info.ftCreationTime);
+  if (write) {
+    // The security descriptor's access list, as the file has it: explicit
+    // or inherited from the folder, protected from inheritance or not. A
+    // file system without one (FAT) has nothing to keep; any other
+    // failure to read it fails, for a new file would then get the
+    // folder's, which may be wider.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, nullptr, nullptr, &descriptor);
+    if (got == ERROR_SUCCESS && descriptor != nullptr) {
+      const auto* bytes = static_cast<const std::uint8_t*>(descriptor);
+      rules.descriptor.assign(bytes, bytes + GetSecurityDescriptorLength(descriptor));
+      LocalFree(descriptor);
+    } else if (got != ERROR_NOT_SUPPORTED && got != ERROR_INVALID_FUNCTION) {
+      CloseHandle(file);
+      return systemfailure(Step::kRules, path, role, int(got));
+    }
+  }
+  h = reinterpret_cast<Handle>(file);
+  key = keyof(info);
+  size = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  return {};
+}
+
+Failure readsome(Handle h, std::uint8_t* data, std::size_t size, std::size_t& done,
+                 const std::string& shown, Role role) {
   DWORD got = 0;
   if (!ReadFile(handleof(h), data, DWORD(size), &got, nullptr)) {
-    const DWORD code = GetLastError();
-    if (code != ERROR_HANDLE_EOF && code != ERROR_BROKEN_PIPE) return failure("fread", shown, code);
+    if (GetLastError() != ERROR_HANDLE_EOF) return lasterror(Step::kRead, shown, role);
   }
   done = got;
   return {};
 }
 
-FileError writesome(Handle h, const std::uint8_t* data, std::size_t size, std::size_t& done,
-                    const std::string& shown) {
+Failure writesome(Handle h, const std::uint8_t* data, std::size_t size, std::size_t& done,
+                  const std::string& shown, Role role) {
   DWORD wrote = 0;
-  if (!WriteFile(handleof(h), data, DWORD(size), &wrote, nullptr)) return lasterror("fwrite", shown);
-  if (wrote == 0) return failure("fwrite", shown, ERROR_DISK_FULL);
+  if (!WriteFile(handleof(h), data, DWORD(size), &wrote, nullptr))
+    return lasterror(Step::kWrite, shown, role);
+  // A write that moves nothing: the disk takes no more.
+  if (wrote == 0) return systemfailure(Step::kWrite, shown, role, ERROR_DISK_FULL);
   done = wrote;
   return {};
 }
 
-void closeread(Handle h) { CloseHandle(handleof(h)); }
-
-FileError closewritten(Handle h, const std::string& shown) {
-  return CloseHandle(handleof(h)) ? FileError() : lasterror("fclose", shown);
+Failure closefile(Handle h, const std::string& shown, Role role) {
+  return CloseHandle(handleof(h)) ? Failure() : lasterror(Step::kClose, shown, role);
 }
 
-FileError copyrules(Handle like, Handle to, const std::string& shown) {
-  // The security descriptor's access list, as the file had it: explicit
-  // or inherited from the folder, protected from inheritance or not. A
-  // file system without one (FAT) has nothing to keep.
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handleof(like), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                      &dacl, nullptr, &descriptor) == ERROR_SUCCESS) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    const SECURITY_INFORMATION which =
-        DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
-                                         ? PROTECTED_DACL_SECURITY_INFORMATION
-                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    const DWORD set =
-        SetSecurityInfo(handleof(to), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
-    LocalFree(descriptor);
-    if (set != ERROR_SUCCESS) return failure("chmod", shown, set);
-  }
-  // The attributes a user sets (read-only aside: such a picture is
-  // refused before this).
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handleof(like), &info)) return lasterror("fopen", shown);
-  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  FILE_BASIC_INFO basic = {};
-  basic.FileAttributes = info.dwFileAttributes & kKept;
-  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(handleof(to), FileBasicInfo, &basic, sizeof basic))
-    return lasterror("chmod", shown);
-  return {};
-}
-
-FileError copytimes(Handle like, Handle to, const std::string& shown) {
-  FILETIME created, accessed, written;
-  if (!GetFileTime(handleof(like), &created, &accessed, &written)) return lasterror("fopen", shown);
-  return SetFileTime(handleof(to), &created, &accessed, &written) ? FileError()
-                                                                  : lasterror("utime", shown);
-}
-
-FileError createnew(const std::string& path, Handle& h, const std::string& shown) {
-  // Delete sharing, so that the control handler can remove it while it is
-  // being written.
-  const HANDLE file =
-      CreateFileW(systempath(path).c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
-                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return lasterror("fopen", shown);
-  h = reinterpret_cast<Handle>(file);
-  return {};
-}
-
-FileError openappend(const std::string& path, Handle& h, const std::string& shown) {
-  return openregular(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     OPEN_ALWAYS, h, shown);
-}
-
-FileError flush(Handle h, const std::string& shown) {
-  return FlushFileBuffers(handleof(h)) ? FileError() : lasterror("fsync", shown);
-}
-
-FileError renameover(const std::string& from, const std::string& to, const std::string& shown) {
-  const std::wstring source = systempath(from);
-  const std::wstring target = systempath(to);
-  // Written through: the move is on the disk when the call returns.
-  return retrying(target,
-                  [&] {
-                    return MoveFileExW(source.c_str(), target.c_str(),
-                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-                  })
-             ? FileError()
-             : lasterror("rename", shown);
-}
-
-FileError flushfolder(const std::string&, const std::string&) { return {}; }
-
-FileError removefile(const std::string& path) {
-  const std::wstring wide = systempath(path);
-  if (retrying(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })) return {};
-  const FileError e = lasterror("remove", path);
-  return e.notfound() ? FileError() : e;
-}
-
-FileError realtarget(const std::string& path, std::string& target) {
-  target = path;
-  return {};
-}
-
-FileError maywrite(const std::string&) { return {}; }  // opened for writing already
-
-bool samefile(Handle h, const std::string& other) {
-  const HANDLE file = CreateFileW(systempath(other).c_str(), 0,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION a, b;
-  const bool same = GetFileInformationByHandle(handleof(h), &a) &&
-                    GetFileInformationByHandle(file, &b) &&
-                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-  CloseHandle(file);
-  return same;
-}
-
-FileError mayreplace(const std::string& path, const std::string& shown) {
-  const std::wstring wide = systempath(path);
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return {};  // a new file
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return failure("fopen", shown, DWORD(kNotAFile));
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-    return failure("rename", shown, ERROR_ACCESS_DENIED);
-  // Opened for replacing and let go: fails while another program holds it
-  // against that.
-  const HANDLE file =
-      createheld(wide, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (file == INVALID_HANDLE_VALUE) return lasterror("rename", shown);
-  CloseHandle(file);
-  return {};
-}
-
-void watchtemporary(const std::string& path) {
-  static const bool watched = SetConsoleCtrlHandler(removeonexit, TRUE) != 0;
-  (void)watched;
-  const std::wstring wide = path.empty() ? std::wstring() : systempath(path);
-  AcquireSRWLockExclusive(&beingwrittenlock);
-  const std::size_t n = wide.size() < 32768 ? wide.size() : 0;
-  std::copy(wide.c_str(), wide.c_str() + n, beingwritten);
-  beingwritten[n] = L'\0';
-  ReleaseSRWLockExclusive(&beingwrittenlock);
-}
-
-}  // namespace sys
-
-FileError openstream(const std::string& path, StreamPtr& out) {
-  sys::Handle h = sys::kNoHandle;
-  if (const FileError e = sys::openfile(path, false, h, path); !e.ok()) return e;
-  const int fd = _open_osfhandle(h, _O_RDONLY | _O_BINARY);
-  if (fd == -1) {
-    sys::closeread(h);
-    return failure("fopen", path, ERROR_TOO_MANY_OPEN_FILES);
-  }
-  out.reset(_fdopen(fd, "rb"));
-  if (out) return {};
-  _close(fd);
-  return failure("fopen", path, ERROR_NOT_ENOUGH_MEMORY);
-}
+void closeanyway(Handle h) { CloseHandle(handleof(h)); }
 
 namespace {
 
@@ -394,90 +309,324 @@ std::wstring lockname(const std::wstring& path) {
 
 }  // namespace
 
-LockedFile::~LockedFile() { close(); }
-
-FileError LockedFile::open(const std::string& path) {
-  path_ = path;
-  target_.clear();
+Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t& lock,
+                   FileKey& key, Rules& rules, std::uint64_t& size) {
+  // The lock first, then the file: a copy waiting for the lock must not
+  // hold the file open, or the copy that has the lock could not rename
+  // over it.
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, lockname(systempath(path)).c_str());
-  if (mutex == nullptr) return lasterror("flock", path);
-  lock_ = reinterpret_cast<std::intptr_t>(mutex);
+  if (mutex == nullptr) return lasterror(Step::kLock, path, role);
   // A copy that ended without letting go leaves the mutex abandoned: ours.
-  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  const DWORD waited = WaitForSingleObject(mutex, kHeldForMs);
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    const FileError e = lasterror("flock", path);
+    Failure f = waited == WAIT_TIMEOUT ? systemfailure(Step::kLock, path, role, ERROR_LOCK_VIOLATION)
+                                       : lasterror(Step::kLock, path, role);
+    if (waited == WAIT_TIMEOUT) f.problem = Problem::kHeld;
     CloseHandle(mutex);
-    lock_ = 0;
-    return e;
+    return f;
   }
-  // Opened for writing and replacing too, so that a file that cannot be
-  // written or replaced fails now, before anything is written.
-  sys::Handle h = sys::kNoHandle;
-  const FileError e = sys::openfile(path, true, h, path);
-  if (e.ok()) file_ = h;
-  return e;
+  lock = reinterpret_cast<std::intptr_t>(mutex);
+  const Failure f = openfile(path, true, role, h, key, rules, size);
+  if (!f.ok()) unlock(lock);
+  return f;
 }
 
-FileError LockedFile::close() {
-  FileError e;
-  if (file_ != -1 && !CloseHandle(handleof(file_))) e = lasterror("fclose", path_);
-  file_ = -1;
-  if (lock_ != 0) {
-    const HANDLE mutex = reinterpret_cast<HANDLE>(lock_);
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    lock_ = 0;
-  }
-  return e;
+void unlock(std::intptr_t& lock) {
+  if (lock == 0) return;
+  const HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  lock = 0;
 }
 
-bool isfolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(systempath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+Failure realtarget(const std::string& path, Role, std::string& target) {
+  target = path;
+  return {};
+}
+
+Failure createnew(const std::string& path, bool, const std::string& shown, Role role, Handle& h,
+                  FileKey& key) {
+  // Delete sharing, so that the control handler can remove it while it is
+  // being written.
+  const HANDLE file =
+      CreateFileW(systempath(path).c_str(), GENERIC_WRITE | WRITE_DAC | FILE_WRITE_ATTRIBUTES,
+                  FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lasterror(Step::kCreate, shown, role);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) {
+    const Failure f = lasterror(Step::kCreate, shown, role);
+    CloseHandle(file);
+    DeleteFileW(systempath(path).c_str());
+    return f;
+  }
+  h = reinterpret_cast<Handle>(file);
+  key = keyof(info);
+  return {};
+}
+
+Failure giverules(Handle to, const Rules& rules, const std::string& shown, Role role) {
+  if (!rules.descriptor.empty()) {
+    auto* descriptor =
+        reinterpret_cast<PSECURITY_DESCRIPTOR>(const_cast<std::uint8_t*>(rules.descriptor.data()));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
+        !GetSecurityDescriptorControl(descriptor, &control, &revision))
+      return lasterror(Step::kRules, shown, role);
+    const SECURITY_INFORMATION which =
+        DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                         ? PROTECTED_DACL_SECURITY_INFORMATION
+                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    const DWORD set = SetSecurityInfo(handleof(to), SE_FILE_OBJECT, which, nullptr, nullptr,
+                                      present ? dacl : nullptr, nullptr);
+    if (set != ERROR_SUCCESS) return systemfailure(Step::kRules, shown, role, int(set));
+  }
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = rules.flags != 0 ? rules.flags : FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handleof(to), FileBasicInfo, &basic, sizeof basic))
+    return lasterror(Step::kAttributes, shown, role);
+  return {};
+}
+
+Failure givetimes(Handle to, const Rules& rules, const std::string& shown, Role role) {
+  const FILETIME accessed = gettime(rules.times[0]), written = gettime(rules.times[1]),
+                 created = gettime(rules.times[2]);
+  return SetFileTime(handleof(to), &created, &accessed, &written)
+             ? Failure()
+             : lasterror(Step::kTimes, shown, role);
+}
+
+Failure flush(Handle h, const std::string& shown, Role role) {
+  return FlushFileBuffers(handleof(h)) ? Failure() : lasterror(Step::kFlush, shown, role);
+}
+
+Failure renameover(const std::string& from, const std::string& to, const std::string& shown,
+                   Role role) {
+  const std::wstring source = systempath(from);
+  const std::wstring target = systempath(to);
+  // Written through: the move is on the disk when the call returns.
+  bool washeld = false;
+  if (retrying(target, washeld, [&] {
+        return MoveFileExW(source.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      }))
+    return {};
+  return retried(Step::kRename, shown, role, washeld);
+}
+
+Failure removefile(const std::string& path, Role role) {
+  const std::wstring wide = systempath(path);
+  bool washeld = false;
+  if (retrying(wide, washeld, [&] { return DeleteFileW(wide.c_str()) != 0; })) return {};
+  const Failure f = retried(Step::kRemove, path, role, washeld);
+  return f.notfound() ? Failure() : f;
+}
+
+Failure openfolder(const std::string& path, const std::string& shown, Role role, Handle& h,
+                   FileKey& key, std::uint32_t& mode, std::uint32_t& owner) {
+  const HANDLE folder = CreateFileW(systempath(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return lasterror(Step::kList, shown, role);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(folder, &info)) {
+    const Failure f = lasterror(Step::kList, shown, role);
+    CloseHandle(folder);
+    return f;
+  }
+  h = reinterpret_cast<Handle>(folder);
+  key = keyof(info);
+  mode = info.dwFileAttributes;
+  owner = 0;
+  return {};
+}
+
+Failure mayaddfiles(const std::string& path, const std::string& shown, Role role) {
+  // Opened for adding a file: fails where the user may not.
+  const HANDLE folder = CreateFileW(systempath(path).c_str(), FILE_ADD_FILE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return lasterror(Step::kCreate, shown, role);
+  CloseHandle(folder);
+  return {};
+}
+
+Failure mayrenameover(const std::string& target, const Place& place, bool held, std::uint32_t,
+                      std::uint32_t, const std::string& shown, Role role) {
+  if (place.kind == Place::kNothing || held) return {};
+  const std::wstring wide = systempath(target);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return systemfailure(Step::kRename, shown, role, ERROR_ACCESS_DENIED);
+  // Opened for replacing, with no one else: fails while another program
+  // has it open (after the usual wait), as the rename would.
+  bool washeld = false;
+  const HANDLE file =
+      createheld(wide, DELETE, 0, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, washeld);
+  if (file == INVALID_HANDLE_VALUE) return retried(Step::kRename, shown, role, washeld);
+  CloseHandle(file);
+  return {};
+}
+
+Failure flushfolder(Handle, const std::string&, Role) { return {}; }  // renames written through
+
+std::string fullpath(const std::string& path) {
+  const std::wstring wide = towide(path);
+  const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return path;
+  std::wstring full(need, L'\0');
+  const DWORD got = GetFullPathNameW(wide.c_str(), need, &full[0], nullptr);
+  if (got == 0 || got >= need) return path;
+  full.resize(got);
+  return toutf8(std::u16string(full.begin(), full.end()));
+}
+
+bool samename(const std::string& a, const std::string& b) {
+  const std::wstring x = towide(a), y = towide(b);
+  return CompareStringOrdinal(x.c_str(), int(x.size()), y.c_str(), int(y.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+void watch(const std::string& temporary) {
+  static const bool handled = SetConsoleCtrlHandler(removeonexit, TRUE) != 0;
+  (void)handled;
+  const std::wstring wide = systempath(temporary);
+  AcquireSRWLockExclusive(&watchedlock);
+  for (std::wstring& slot : watched) {
+    if (!slot.empty()) continue;
+    slot = wide;
+    break;
+  }
+  ReleaseSRWLockExclusive(&watchedlock);
+}
+
+void unwatch(const std::string& temporary) {
+  const std::wstring wide = systempath(temporary);
+  AcquireSRWLockExclusive(&watchedlock);
+  for (std::wstring& slot : watched) {
+    if (slot != wide) continue;
+    slot.clear();
+    break;
+  }
+  ReleaseSRWLockExclusive(&watchedlock);
+}
+
+namespace {
+
+struct ThreadStart {
+  void (*run)(void*);
+  void* arg;
+};
+
+unsigned __stdcall threadmain(void* start) {
+  const ThreadStart what = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  what.run(what.arg);
+  return 0;
+}
+
+}  // namespace
+
+bool startthread(void (*run)(void*), void* arg, std::intptr_t& thread) {
+  // Windows's console control handler has a thread of its own: nothing to
+  // keep from this one.
+  auto* start = new (std::nothrow) ThreadStart{run, arg};
+  if (start == nullptr) return false;
+  const std::uintptr_t handle = _beginthreadex(nullptr, 0, threadmain, start, 0, nullptr);
+  if (handle == 0) {
+    delete start;
+    return false;
+  }
+  thread = std::intptr_t(handle);
+  return true;
+}
+
+void jointhread(std::intptr_t thread) {
+  WaitForSingleObject(handleof(thread), INFINITE);
+  CloseHandle(handleof(thread));
+}
+
+}  // namespace sys
+
+Failure lookat(const std::string& path, Role role, Place& place) {
+  place = Place();
+  const std::wstring wide = systempath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const Failure f = lasterror(Step::kLook, path, role);
+    return f.notfound() ? Failure() : f;
+  }
+  place.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // Opened for nothing but its identity: no other program is kept from it.
+  const HANDLE file = CreateFileW(wide.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const Failure f = lasterror(Step::kLook, path, role);
+    return f.notfound() ? Failure() : f;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  const Failure f = known ? Failure() : lasterror(Step::kLook, path, role);
+  CloseHandle(file);
+  if (!f.ok()) return f;
+  place.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Place::kFolder
+               : disk                                                 ? Place::kFile
+                                                                      : Place::kOther;
+  place.key = keyof(info);
+  return {};
 }
 
 namespace {
 
 // The entries FindFirstFileW finds for `pattern`, less "." and "..";
-// `folders` says whether folders are wanted too.
-FileError findall(const std::string& pattern, bool folders, std::vector<std::string>& names,
-                  const std::string& file) {
+// `folders` says whether folders are wanted too. One that finds nothing
+// leaves ERROR_FILE_NOT_FOUND for the caller.
+Failure findall(const std::string& pattern, bool folders, std::vector<std::string>& names,
+                const std::string& file, Role role) {
   WIN32_FIND_DATAW found;
   const HANDLE find = FindFirstFileW(systempath(pattern).c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) {
-    const FileError e = lasterror("fopen", file);
-    return e.code == ERROR_FILE_NOT_FOUND || e.code == ERROR_NO_MORE_FILES ? FileError() : e;
-  }
-  FileError e;
+  if (find == INVALID_HANDLE_VALUE) return lasterror(Step::kList, file, role);
+  Failure f;
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     if (!folders && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     names.push_back(toutf8(std::u16string(name.begin(), name.end())));
   } while (FindNextFileW(find, &found));
-  if (GetLastError() != ERROR_NO_MORE_FILES) e = lasterror("fread", file);
+  if (GetLastError() != ERROR_NO_MORE_FILES) f = lasterror(Step::kList, file, role);
   FindClose(find);
-  return e;
+  return f;
 }
 
 }  // namespace
 
-FileError listfolder(const std::string& folder, std::vector<std::string>& names) {
-  if (!isfolder(folder)) {
-    SetLastError(ERROR_DIRECTORY);
-    return lasterror("fopen", folder);
-  }
-  return findall(joinpath(folder, "*"), false, names, folder);
+Failure listfolder(const std::string& folder, std::vector<std::string>& names) {
+  const Failure f = findall(joinpath(folder, "*"), false, names, folder, Role::kFolder);
+  // An empty folder has no entries at all where "." and ".." are not listed.
+  return f.ok() || f.code == ERROR_FILE_NOT_FOUND ? Failure() : f;
 }
 
-std::vector<std::string> expandwildcards(const std::string& arg) {
+Failure expandwildcards(const std::string& arg, std::vector<std::string>& out) {
+  out.clear();
   const std::size_t start = namestart(arg);
-  if (arg.find_first_of("*?", start) == std::string::npos) return {arg};
-  std::vector<std::string> names;
-  if (!findall(arg, true, names, arg).ok() || names.empty()) return {arg};
-  sortnames(names);
-  for (std::string& name : names) name = arg.substr(0, start) + name;
-  return names;
+  if (arg.find_first_of("*?", start) == std::string::npos) {
+    out.push_back(arg);
+    return {};
+  }
+  Failure f = findall(arg, true, out, arg, Role::kReport);
+  // A pattern that matches nothing: no report is there.
+  if (f.ok() && out.empty()) f = systemfailure(Step::kOpen, arg, Role::kReport, ERROR_FILE_NOT_FOUND);
+  if (!f.ok()) {
+    f.step = Step::kOpen;
+    return f;
+  }
+  sortnames(out);
+  for (std::string& name : out) name = arg.substr(0, start) + name;
+  return {};
 }
 
 void sortnames(std::vector<std::string>& names) {
