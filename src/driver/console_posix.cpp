@@ -13,6 +13,15 @@ namespace {
 
 bool utf8locale = false;
 
+// Whether the stream is a terminal, asked once for each.
+bool isterminal(std::FILE* stream) {
+  static int known[3] = {-1, -1, -1};
+  const int fd = fileno(stream);
+  if (fd < 0 || fd > 2) return ::isatty(fd) == 1;
+  if (known[fd] < 0) known[fd] = ::isatty(fd) == 1 ? 1 : 0;
+  return known[fd] == 1;
+}
+
 }  // namespace
 
 void setupconsole() {
@@ -31,7 +40,7 @@ void setupconsole() {
 
 const char* programname() { return "stampo"; }
 
-bool wantaccount(int reports) { return reports > 1 && ::isatty(STDERR_FILENO) == 1; }
+bool wantaccount(int reports) { return reports > 1 && isterminal(stderr); }
 
 bool ishelpflag(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -41,7 +50,7 @@ int waitforenter(int status) { return status; }
 bool ConsoleText::write(std::FILE* stream) const {
   // Shift_JIS for files and pipes, as ever; UTF-8 for a person reading a
   // UTF-8 terminal. Paths and the system's words go out as they came.
-  const bool terminal = ::isatty(fileno(stream)) == 1;
+  const bool terminal = isterminal(stream);
   const bool utf8 = utf8locale && terminal;
   std::string bytes;
   for (const Piece& p : pieces_) {

@@ -220,14 +220,14 @@ std::string figuretext(const ScanSummary& s, int figures) {
 
 // Handles one report: prints its summary and stamps (or restores) its
 // picture. A report skipped comes back as a failure that skips().
-Failure handlereport(const std::string& report, Batch& batch, Names& names) {
+Failure handlereport(const std::string& report, const Place* looked, Batch& batch, Names& names) {
   ++batch.reports;
   batch.current = report;
   names = Names();
   names.report = report;
   names.restoring = batch.options.restore;
   InputFile file;
-  Failure f = file.open(report, Role::kReport);
+  Failure f = file.open(report, Role::kReport, looked);
   if (!f.ok()) return f;
   names.picture = picturepath(report);
   if (batch.options.png) names.png = pngpath(names.picture);
@@ -297,8 +297,8 @@ bool isreportname(const std::string& name) {
 // run is told, and returned.
 Failure handleargument(const std::string& arg, Batch& batch) {
   Names names;
-  const auto handle = [&](const std::string& report) {
-    const Failure f = handlereport(report, batch, names);
+  const auto handle = [&](const std::string& report, const Place* looked) {
+    const Failure f = handlereport(report, looked, batch, names);
     if (f.skips()) {
       tellskip(f, names, batch);
       return Failure();
@@ -311,7 +311,7 @@ Failure handleargument(const std::string& arg, Batch& batch) {
   };
   Place place;
   Failure f = lookat(arg, Role::kReport, place);
-  if (f.ok() && place.kind != Place::kFolder) return handle(arg);
+  if (f.ok() && place.kind != Place::kFolder) return handle(arg, &place);
   std::vector<std::string> files;
   if (f.ok()) f = listfolder(arg, files);
   if (!f.ok()) {
@@ -323,7 +323,7 @@ Failure handleargument(const std::string& arg, Batch& batch) {
   for (const std::string& name : files) {
     if (!isreportname(name)) continue;
     any = true;
-    f = handle(joinpath(arg, name));
+    f = handle(joinpath(arg, name), nullptr);
     if (!f.ok()) return f;
   }
   if (!any) ConsoleText().say(kNoReportsInFolder, {arg}).write(stderr);

@@ -156,10 +156,10 @@ InputFile::~InputFile() {
   if (file_ != sys::kNoHandle) sys::closeanyway(file_);
 }
 
-Failure InputFile::open(const std::string& path, Role role) {
+Failure InputFile::open(const std::string& path, Role role, const Place* looked) {
   path_ = path;
   role_ = role;
-  return sys::openfile(path, false, role, file_, key_, rules_, size_);
+  return sys::openfile(path, false, role, looked, file_, key_, rules_, size_);
 }
 
 Failure InputFile::read(std::uint8_t* data, std::size_t size, std::size_t& got) {
@@ -184,8 +184,13 @@ LockedFile::~LockedFile() { (void)close(); }
 Failure LockedFile::open(const std::string& path, Role role) {
   path_ = path;
   role_ = role;
-  Failure f = sys::realtarget(path, role, target_);
-  if (f.ok()) f = sys::openlocked(path, role, file_, lock_, key_, rules_, size_);
+  // Looked at once: what it is, before it is opened, and whether it is a
+  // link whose target a replacement changes.
+  Place place;
+  Failure f = lookat(path, role, place);
+  target_ = path;
+  if (f.ok() && place.link && place.kind == Place::kFile) f = sys::realtarget(path, role, target_);
+  if (f.ok()) f = sys::openlocked(path, role, &place, file_, lock_, key_, rules_, size_);
   return f;
 }
 
@@ -218,6 +223,7 @@ Folder::~Folder() { close(); }
 
 Failure Folder::open(const std::string& file, Role role) {
   close();
+  writable_ = false;
   const std::size_t start = namestart(file);
   path_ = start == 0 ? std::string(".") : file.substr(0, start);
   // "C:" alone names a drive's current folder, which "C:." says plainly.
@@ -238,7 +244,9 @@ Failure Folder::mayreplace(const std::string& target, const Place& place, bool h
     f.step = Step::kRename;
     return f;
   }
-  Failure f = sys::mayaddfiles(path_, shown, role);
+  // Whether a file can be added is the folder's, asked once.
+  Failure f = writable_ ? Failure() : sys::mayaddfiles(path_, shown, role);
+  writable_ = f.ok();
   if (f.ok()) f = sys::mayrenameover(target, place, held, mode_, owner_, shown, role);
   return f;
 }
@@ -277,14 +285,15 @@ Failure Replacement::begin(const std::string& target, const std::string& shown, 
   shown_ = shown;
   role_ = role;
   sys::watch(temporary_);
-  Failure f = sys::createnew(temporary_, rules != nullptr, shown, role, file_, key_);
+  Rules made;
+  Failure f = sys::createnew(temporary_, rules != nullptr, shown, role, file_, key_, made);
   if (!f.ok()) {
     sys::unwatch(temporary_);
     temporary_.clear();
     return f;
   }
   created_ = true;
-  if (rules != nullptr) f = sys::giverules(file_, *rules, shown, role);
+  if (rules != nullptr) f = sys::giverules(file_, *rules, made, shown, role);
   if (!f.ok()) abandon();
   return f;
 }

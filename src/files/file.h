@@ -83,8 +83,9 @@ class InputFile {
 
   // Opens the regular file at `path` for reading ("fopen"). Anything else
   // (a folder, a pipe, a device) is refused at once (kNotAFile), never
-  // opened or waited on.
-  Failure open(const std::string& path, Role role);
+  // opened or waited on. `looked`: what lookat() found there just now, if
+  // the caller looked.
+  Failure open(const std::string& path, Role role, const Place* looked = nullptr);
   // Reads up to `size` bytes; `got` is 0 at the end ("fread").
   Failure read(std::uint8_t* data, std::size_t size, std::size_t& got);
   // Reads it from here to the end, but never more than limit + 1 bytes: a
@@ -191,6 +192,7 @@ class Folder {
   std::intptr_t file_ = -1;
   FileKey key_;
   std::uint32_t mode_ = 0, owner_ = 0;
+  mutable bool writable_ = false;  // a file may be added: known once asked
 };
 
 // A file replaced whole (see the top of this file). Until commit() the

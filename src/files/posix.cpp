@@ -154,13 +154,18 @@ void pause(unsigned ms) {
   }
 }
 
-Failure openfile(const std::string& path, bool write, Role role, Handle& h, FileKey& key,
-                 Rules& rules, std::uint64_t& size) {
+Failure openfile(const std::string& path, bool write, Role role, const Place* looked, Handle& h,
+                 FileKey& key, Rules& rules, std::uint64_t& size) {
   // Looked at before it is opened: opening a device may do something, and
   // opening a pipe waits for a writer.
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    if (S_ISDIR(st.st_mode)) return systemfailure(Step::kOpen, path, role, EISDIR);
+  Place::Kind kind = Place::kFile;
+  if (looked != nullptr)
+    kind = looked->kind == Place::kNothing ? Place::kFile : looked->kind;  // open says why not
+  else if (::stat(path.c_str(), &st) == 0)
+    kind = S_ISREG(st.st_mode) ? Place::kFile : S_ISDIR(st.st_mode) ? Place::kFolder : Place::kOther;
+  if (kind == Place::kFolder) return systemfailure(Step::kOpen, path, role, EISDIR);
+  if (kind != Place::kFile) {
     Failure f = refusal(Problem::kNotAFile, path, role);
     f.step = Step::kOpen;
     return f;
@@ -255,9 +260,10 @@ static Failure lockfile(const std::string& path, Handle h, Role role) {
 
 void unlock(std::intptr_t&) {}  // the lock goes with the descriptor
 
-Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t&, FileKey& key, Rules& rules, std::uint64_t& size) {
-  for (;;) {
-    Failure f = openfile(path, true, role, h, key, rules, size);
+Failure openlocked(const std::string& path, Role role, const Place* looked, Handle& h,
+                   std::intptr_t&, FileKey& key, Rules& rules, std::uint64_t& size) {
+  for (;; looked = nullptr) {
+    Failure f = openfile(path, true, role, looked, h, key, rules, size);
     if (!f.ok()) return f;
     f = lockfile(path, h, role);
     // The copy that held the lock before may have replaced the file: then
@@ -277,9 +283,6 @@ Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t&
 }
 
 Failure realtarget(const std::string& path, Role role, std::string& target) {
-  struct stat link;
-  target = path;
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return {};
   char* real = ::realpath(path.c_str(), nullptr);
   if (real == nullptr) return lasterror(Step::kOpen, path, role);
   target = real;
@@ -288,7 +291,7 @@ Failure realtarget(const std::string& path, Role role, std::string& target) {
 }
 
 Failure createnew(const std::string& path, bool ours, const std::string& shown, Role role,
-                  Handle& h, FileKey& key) {
+                  Handle& h, FileKey& key, Rules& made) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                         ours ? 0600 : 0666);
   if (fd < 0) return lasterror(Step::kCreate, shown, role);
@@ -301,17 +304,21 @@ Failure createnew(const std::string& path, bool ours, const std::string& shown, 
   }
   h = fd;
   key = keyof(st);
+  made.owner = st.st_uid;
+  made.group = st.st_gid;
   return {};
 }
 
-Failure giverules(Handle to, const Rules& rules, const std::string& shown, Role role) {
+Failure giverules(Handle to, const Rules& rules, const Rules& made, const std::string& shown,
+                  Role role) {
   // The owner and group only where the system lets us give them away (as
   // root, or to a group we belong to); a group we cannot give loses its
   // access (and with an ACL, so do the named users and groups: the group
   // bits are its mask), so the new file is never more readable than the
   // one it replaces. No set-id bits on our files.
-  bool groupkept = ::fchown(int(to), rules.owner, rules.group) == 0 ||
-                   ::fchown(int(to), uid_t(-1), rules.group) == 0;
+  const bool groupkept = (made.owner == rules.owner && made.group == rules.group) ||
+                         ::fchown(int(to), rules.owner, rules.group) == 0 ||
+                         ::fchown(int(to), uid_t(-1), rules.group) == 0;
   mode_t mode = rules.mode & 0777;
   if (!groupkept) mode &= ~mode_t(0070);
   if (rules.acl) {

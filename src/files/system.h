@@ -41,10 +41,11 @@ void pause(unsigned ms);
 // Opens the existing regular file at `path`: for reading, or with `write`
 // for reading and writing as well (on Windows with the right to replace
 // it too, and no one else may have it open). Anything that is not a
-// regular file is refused before it is opened (kNotAFile). Fills in its
+// regular file is refused before it is opened (kNotAFile): `looked` is
+// what lookat() found of it just now, if the caller looked. Fills in its
 // identity and the rules a replacement keeps (the times before it is read).
-Failure openfile(const std::string& path, bool write, Role role, Handle& h, FileKey& key,
-                 Rules& rules, std::uint64_t& size);
+Failure openfile(const std::string& path, bool write, Role role, const Place* looked, Handle& h,
+                 FileKey& key, Rules& rules, std::uint64_t& size);
 
 // One read or write of up to `size` bytes; `done` is what it moved (0 at
 // the end of a file).
@@ -64,22 +65,25 @@ void closeanyway(Handle h);
 // lock is waited for up to kHeldForMs ("flock", kHeld), and one that was
 // waited for may have replaced the file, which is then the one opened. A
 // file system without locks is no failure. `lock` is what unlock() needs.
-Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t& lock,
-                   FileKey& key, Rules& rules, std::uint64_t& size);
+Failure openlocked(const std::string& path, Role role, const Place* looked, Handle& h,
+                   std::intptr_t& lock, FileKey& key, Rules& rules, std::uint64_t& size);
 void unlock(std::intptr_t& lock);
 
-// The file that `path` names, symbolic links followed: the one to replace
-// when the path is a link (POSIX; on Windows the path itself).
+// The file that `path`, a symbolic link, names: the one to replace
+// (POSIX; on Windows the path itself).
 Failure realtarget(const std::string& path, Role role, std::string& target);
 
 // Creates `path`, which must not exist, for writing ("create"): with
 // `ours`, readable by us alone until giverules() has run; else with a
-// new file's usual permissions. Fills in its identity.
+// new file's usual permissions. Fills in its identity, and what it was
+// given by being made (`made`: on POSIX its owner and group).
 Failure createnew(const std::string& path, bool ours, const std::string& shown, Role role,
-                  Handle& h, FileKey& key);
-// Gives `to` the rules of `rules`, so that it is never more open than the
-// file they were noted from ("chmod", "setxattr").
-Failure giverules(Handle to, const Rules& rules, const std::string& shown, Role role);
+                  Handle& h, FileKey& key, Rules& made);
+// Gives `to`, which was made with `made`, the rules of `rules`, so that
+// it is never more open than the file they were noted from ("chmod",
+// "setxattr").
+Failure giverules(Handle to, const Rules& rules, const Rules& made, const std::string& shown,
+                  Role role);
 // Gives `to` the times `rules` noted ("utime").
 Failure givetimes(Handle to, const Rules& rules, const std::string& shown, Role role);
 // Flushes a written file to the disk ("fsync").

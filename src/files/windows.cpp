@@ -200,11 +200,14 @@ const int kNoMemoryCode = ERROR_NOT_ENOUGH_MEMORY;
 
 void pause(unsigned ms) { Sleep(ms); }
 
-Failure openfile(const std::string& path, bool write, Role role, Handle& h, FileKey& key,
-                 Rules& rules, std::uint64_t& size) {
+Failure openfile(const std::string& path, bool write, Role role, const Place* looked, Handle& h,
+                 FileKey& key, Rules& rules, std::uint64_t& size) {
   const std::wstring wide = systempath(path);
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+  if (looked != nullptr ? looked->kind == Place::kFolder : [&] {
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      }())
     return notafile(Step::kOpen, path, role);
   // Read, shared with every other program; or to be replaced: for
   // writing, with the right to replace it, and no one else may have it
@@ -309,8 +312,8 @@ std::wstring lockname(const std::wstring& path) {
 
 }  // namespace
 
-Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t& lock,
-                   FileKey& key, Rules& rules, std::uint64_t& size) {
+Failure openlocked(const std::string& path, Role role, const Place* looked, Handle& h,
+                   std::intptr_t& lock, FileKey& key, Rules& rules, std::uint64_t& size) {
   // The lock first, then the file: a copy waiting for the lock must not
   // hold the file open, or the copy that has the lock could not rename
   // over it.
@@ -326,7 +329,7 @@ Failure openlocked(const std::string& path, Role role, Handle& h, std::intptr_t&
     return f;
   }
   lock = reinterpret_cast<std::intptr_t>(mutex);
-  const Failure f = openfile(path, true, role, h, key, rules, size);
+  const Failure f = openfile(path, true, role, looked, h, key, rules, size);
   if (!f.ok()) unlock(lock);
   return f;
 }
@@ -345,7 +348,7 @@ Failure realtarget(const std::string& path, Role, std::string& target) {
 }
 
 Failure createnew(const std::string& path, bool, const std::string& shown, Role role, Handle& h,
-                  FileKey& key) {
+                  FileKey& key, Rules&) {
   // Delete sharing, so that the control handler can remove it while it is
   // being written.
   const HANDLE file =
@@ -364,7 +367,8 @@ Failure createnew(const std::string& path, bool, const std::string& shown, Role 
   return {};
 }
 
-Failure giverules(Handle to, const Rules& rules, const std::string& shown, Role role) {
+Failure giverules(Handle to, const Rules& rules, const Rules&, const std::string& shown,
+                  Role role) {
   if (!rules.descriptor.empty()) {
     auto* descriptor =
         reinterpret_cast<PSECURITY_DESCRIPTOR>(const_cast<std::uint8_t*>(rules.descriptor.data()));
