@@ -1,6 +1,7 @@
 // What the command line may name besides reports: folders, and on Windows
 // wildcards; and what a person at a terminal or console sees.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -54,9 +55,12 @@ TEST_F(Stampo, WindowsExpandsItsOwnWildcards) {
   EXPECT_EQ(r.out, summary("w1.bmp", "PIE Sum8", "1.00", "1", "1", "1") +
                        summary("w2.bmp", "PIE Sum8", "2.00", "2", "2", "2"));
   EXPECT_EQ(readfile(path("other.bmp")), other);
-  const Result none = run({"none*.html"});  // kept as given: a missing file
+  // A pattern that matches nothing: no report is there.
+  const Result none = run({"none*.html"});
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.err.rfind("fopen: none*.html: ", 0), 0u) << none.err;
+  EXPECT_NE(none.err.find("\nThe report none*.html is not there"), std::string::npos) << none.err;
+  EXPECT_EQ(none.err.find("Invalid"), std::string::npos) << none.err;
 }
 
 // Runs `command` in the test's folder on a pseudo-terminal (script), with
@@ -121,6 +125,17 @@ TEST_F(Stampo, TerminalRunEndsWithAnAccount) {
                        "Professional report)\r\nSkipped: good.bmp (a picture, not a report)"),
             std::string::npos)
       << shown;
+  // In Japanese on a terminal that is not UTF-8, every line is Shift_JIS:
+  // the reason a report was skipped as well as the line around it.
+  const std::string ja = onterminal(
+      dir_, "LC_ALL= LC_CTYPE=C LC_MESSAGES=ja_JP.UTF-8 " + program_ + " plain.html good.html",
+      status);
+  // "スキップ: plain.html (Plextools Professional のレポートではありません)"
+  EXPECT_NE(ja.find("\x83X\x83L\x83\x62\x83v: plain.html (Plextools Professional \x82\xCC\x83\x8C"
+                    "\x83|\x81[\x83g"),
+            std::string::npos)
+      << ja;
+  EXPECT_EQ(ja.find("\xE3\x81"), std::string::npos) << ja;  // no UTF-8 hiragana anywhere
   EXPECT_EQ(run({"plain.html", "good.html"}).err.find("Stamped:"), std::string::npos);
 }
 
@@ -146,6 +161,20 @@ TEST_F(Stampo, TextsInTheUsersLanguageAndReportsInExplorersOrder) {
   EXPECT_NE(ja.err.find("\x83\x8C\x83|\x81[\x83g missing.html \x82\xAA\x8C\xA9\x82\xC2\x82\xA9"),
             std::string::npos)
       << ja.err;
+  // The reason a pipe (on Windows a folder) is refused, ours and not the
+  // system's, in the user's language too.
+  if (windows())
+    fs::create_directory(path("folder.bmp"));
+  else
+    ASSERT_EQ(::mkfifo(path("folder.bmp").c_str(), 0644), 0);
+  writefile(path("folder.html"), piereport("1", "1", "1", "1"));
+  const Result nofile = run({"folder.html"}, "LC_MESSAGES=ja_JP.UTF-8 ");
+  // "fopen: folder.bmp: 通常のファイルではありません", in Shift_JIS
+  EXPECT_EQ(nofile.err.rfind("fopen: folder.bmp: \x92\xCA\x8F\xED\x82\xCC\x83t\x83@\x83" "C\x83\x8B"
+                             "\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
+                             0),
+            0u)
+      << nofile.err;
   const std::string exe = windows() ? "Stampo.exe [" : "stampo [";
   EXPECT_NE(run({"--help"}).out.find("  " + exe + "OPTIONS] REPORT.html"), std::string::npos);
   EXPECT_NE(run({"--help"}, "LC_MESSAGES=ja_JP.UTF-8 ").out.find("  " + exe), std::string::npos);

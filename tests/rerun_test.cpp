@@ -325,8 +325,18 @@ TEST_F(Rerun, ReplacedFilesKeepPermissionsOwnersAndLinks) {
   };
   const std::string before = rules("acl.bmp");
   ASSERT_NE(before.find("user:65534:r--"), std::string::npos) << before;
+  // The backup keeps the time the original was last read, too, not the
+  // time of our own reading, as `cp -p` keeps it.
+  ASSERT_EQ(std::system(("touch -a -d 2020-06-01T10:00:00 " + acl).c_str()), 0);
+  const auto accessed = [&](const std::string& name) {
+    struct stat st;
+    EXPECT_EQ(::stat(path(name).c_str(), &st), 0);
+    return st.st_atime;
+  };
+  const auto read = accessed("acl.bmp");
   ASSERT_EQ(run({"acl.html"}).status, 0);
   EXPECT_EQ(rules("acl.bmp.bak"), before);
+  EXPECT_EQ(accessed("acl.bmp.bak"), read);
   const std::string after = rules("acl.bmp");
   EXPECT_EQ(after.substr(0, after.rfind('\n', after.size() - 2)),
             before.substr(0, before.rfind('\n', before.size() - 2)));  // a new date
@@ -385,6 +395,45 @@ TEST_F(Rerun, FolderNamedLikeAReportKeepsItsPictures) {
   expectstamped(readfile(path("old.html.d/disc.bmp")), disc, kW, kH);
   EXPECT_EQ(readfile(path("old.bmp")), other);
   EXPECT_FALSE(fs::exists(path("old.bmp.bak")));
+}
+
+}  // namespace
+
+namespace {
+
+// Reports whose pictures are one file. A picture that an earlier report
+// of the run stamped under another backup (b.bmp a link to a.bmp) is not
+// stamped again, which would back up the stamped picture as a.bmp's
+// original: the report is skipped, naming the one that stamped it. The
+// same report again (twice, under another spelling, or a copy kept aside
+// beside it) shares the backup too: it is stamped again from it, and the
+// last figures win.
+TEST_F(Rerun, PictureStampedByAnEarlierReportIsNotStampedAgain) {
+  if (!windows()) {
+    const Bytes a = scan("a", piereport("1", "1", "1", "1"));
+    writefile(path("b.html"), piereport("2", "2", "2", "2"));
+    fs::create_symlink("a.bmp", path("b.bmp"));
+    const Result r = run({"b.html", "a.html"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, summary("b.bmp", "PIE Sum8", "2.00", "2", "2", "2") +
+                         summary("a.bmp", "PIE Sum8", "1.00", "1", "1", "1"));
+    EXPECT_EQ(r.err,
+              "a.html: its picture a.bmp is the one b.html stamped earlier in this run (one file, "
+              "through a link); skipped. Give each report its own picture.\n");
+    expectstamped(readfile(path("a.bmp")), a, kW, kH);
+    EXPECT_EQ(readfile(path("b.bmp.bak")), a);
+    EXPECT_FALSE(fs::exists(path("a.bmp.bak")));
+  }
+  const Bytes c = scan("c", piereport("3", "3", "3", "3"));
+  writefile(path("c.html.old"), piereport("4", "4", "4", "4"));
+  const std::string again = windows() ? ".\\c.html" : "./c.html";
+  const Result r = run({"c.html", again, "c.html.old"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(readfile(path("c.bmp.bak")), c);
+  scan("d", piereport("4", "4", "4", "4"));  // the same picture, stamped once with 4
+  ASSERT_EQ(run({"d.html"}).status, 0);
+  EXPECT_EQ(readfile(path("c.bmp")), readfile(path("d.bmp")));
 }
 
 }  // namespace
