@@ -185,6 +185,19 @@ Failure imgwt(const Job& job, RunFiles& run, Workspace& work) {
       f.detail = int(refused);
       return f;
     }
+    // The PNG is encoded aside from here on, while the checks and the
+    // flushes leave the processor idle; it is not needed before the
+    // picture is on the disk.
+    bool encoded = false;
+    Aside encoding;
+    const auto encode = [&work, &encoded] {
+      try {
+        encoded = work.encoder.encode(work.output.data(), work.output.size(), work.png);
+      } catch (const std::bad_alloc&) {
+        encoded = false;
+      }
+    };
+    if (png && !encoding.start(encode)) encode();
 
     // Every other file, looked at once, and the folders they live in.
     Place backupplace, pngplace;
@@ -226,26 +239,22 @@ Failure imgwt(const Job& job, RunFiles& run, Workspace& work) {
     if (f.ok() && png) f = Replacement::clearleftover(job.png, Role::kPng);
     if (!f.ok()) return f;
 
-    // The writes. The PNG is encoded aside meanwhile: the flushes leave
-    // the processor idle.
-    bool encoded = false;
-    Aside encoding;
-    const auto encode = [&work, &encoded] {
-      try {
-        encoded = work.encoder.encode(work.output.data(), work.output.size(), work.png);
-      } catch (const std::bad_alloc&) {
-        encoded = false;
-      }
-    };
-    if (png && !encoding.start(encode)) encode();
+    // The writes.
+    // The new files are made, each with its rules, before anything is
+    // flushed: a file made just after a flush waits for the file system's
+    // journal to close, once for each.
+    Replacement newbackup, newpicture, newpng;
+    if (writebackup) f = newbackup.begin(backup, backup, Role::kBackup, &picture.rules());
+    if (f.ok())
+      f = newpicture.begin(picture.target(), job.picture, Role::kPicture, &picture.rules());
+    if (f.ok() && png) f = newpng.begin(job.png, job.png, Role::kPng, &picture.rules());
+    if (!f.ok()) return at(f);
 
     // The backup is the input file exactly, trailing bytes and all, with
     // the picture's rules and date, and is on the disk, under its name,
     // before the picture is replaced.
-    Replacement newbackup, newpicture, newpng;
     if (writebackup) {
-      f = newbackup.begin(backup, backup, Role::kBackup, &picture.rules());
-      if (f.ok()) f = newbackup.write(input.data(), input.size());
+      f = newbackup.write(input.data(), input.size());
       if (f.ok()) f = newbackup.keeptimes(picture.rules());
       if (f.ok()) f = newbackup.finish();
       if (f.ok()) f = newbackup.commit();
@@ -257,13 +266,11 @@ Failure imgwt(const Job& job, RunFiles& run, Workspace& work) {
     stage = Stage::kBackupWritten;
 
     // The picture and the PNG, each on the disk before it takes its name.
-    f = newpicture.begin(picture.target(), job.picture, Role::kPicture, &picture.rules());
-    if (f.ok()) f = newpicture.write(work.output.data(), work.output.size());
+    f = newpicture.write(work.output.data(), work.output.size());
     if (f.ok()) f = newpicture.finish();
     if (f.ok() && png) {
       encoding.wait();
       if (!encoded) f = outofmemory(job.png, Role::kPng);
-      if (f.ok()) f = newpng.begin(job.png, job.png, Role::kPng, &picture.rules());
       if (f.ok()) f = newpng.write(work.png.data(), work.png.size());
       if (f.ok()) f = newpng.finish();
     }

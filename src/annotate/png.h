@@ -37,9 +37,7 @@ class PngEncoder {
  private:
   std::unique_ptr<z_stream_s> z_;
   bool ready_ = false;
-  std::vector<std::uint8_t> rows_;  // two RGB rows: this one and the one above
   std::vector<std::uint8_t> line_;  // one filtered row, its filter byte first
-  std::vector<std::uint8_t> sub_, up_;
   std::vector<std::uint8_t> idat_;  // the deflate stream; keeps its size
 };
 
