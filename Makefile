@@ -56,13 +56,16 @@ fuzz:
 	done
 
 # Benchmarks (Google Benchmark from libbenchmark-dev), then the batch
-# measure against the I/O floor (needs /usr/bin/time, Debian's "time").
+# measure against the I/O floor (needs /usr/bin/time, Debian's "time"),
+# then the work apart from the disk: system calls, processor time and
+# memory of a long batch (needs strace and eatmydata too).
 BATCH_N ?= 500
 bench:
 	cmake -S . -B build-bench -DSTAMPO_BENCH=ON -DSTAMPO_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench/stamp_bench
 	BUILD=build-bench bench/batch.sh $(BATCH_N)
+	BUILD=build-bench bench/work.sh 300
 
 # Stampo.exe for 32-bit Windows, cross-built with MinGW-w64:
 # build-windows/Stampo.exe.

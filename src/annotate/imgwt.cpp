@@ -11,7 +11,8 @@
 namespace stampo {
 
 const RunFiles::Earlier* RunFiles::find(const FileKey& key) const {
-  const auto at = seen_.find(key);
+  if (!key.name.empty()) return nullptr;  // a file not made yet: no earlier report's
+  const auto at = seen_.find({key.volume, key.index});
   return at == seen_.end() ? nullptr : &at->second;
 }
 
@@ -22,20 +23,13 @@ std::uint32_t RunFiles::addreport(const std::string& name) {
 }
 
 void RunFiles::remember(const FileKey& key, Role role, std::uint32_t report) {
-  seen_[key] = {role, report};
+  if (key.name.empty()) seen_[{key.volume, key.index}] = {role, report};
 }
 
 std::string RunFiles::name(std::uint32_t report) const {
   const std::size_t start = starts_[report];
   const std::size_t end = report + 1 < starts_.size() ? starts_[report + 1] : names_.size();
   return names_.substr(start, end - start);
-}
-
-std::size_t RunFiles::bytes() const {
-  // Each entry of the table: its key, its value and the table's links.
-  const std::size_t entry = sizeof(FileKey) + sizeof(Earlier) + 2 * sizeof(void*);
-  return seen_.size() * entry + seen_.bucket_count() * sizeof(void*) + names_.capacity() +
-         starts_.capacity() * sizeof(std::uint32_t);
 }
 
 std::string backupname(const std::string& picture) { return picture + ".bak"; }

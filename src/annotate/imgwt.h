@@ -28,10 +28,10 @@ struct Workspace {
   PlaneCanvas canvas;
 };
 
-// What a run remembers of the files its earlier reports touched, by
-// identity: a few bytes a file, and the names of the reports that
-// stamped pictures, so that a later report that meets one of them can
-// be told which.
+// What a run remembers of the files its earlier reports touched: each
+// file's identity (device and inode) with the part it played, and the
+// names of the reports, so that a later report that meets one of them
+// can be told which. A few dozen bytes a report.
 class RunFiles {
  public:
   struct Earlier {
@@ -42,13 +42,21 @@ class RunFiles {
   const Earlier* find(const FileKey& key) const;
   // Notes a report's name; its number for remember().
   std::uint32_t addreport(const std::string& name);
+  // Notes a file that exists (a key with no name).
   void remember(const FileKey& key, Role role, std::uint32_t report);
   std::string name(std::uint32_t report) const;
-  // What it holds, in bytes (for the benchmark of a long batch).
-  std::size_t bytes() const;
 
  private:
-  std::unordered_map<FileKey, Earlier, FileKeyHash> seen_;
+  struct Id {
+    std::uint64_t volume, index;
+    bool operator==(const Id& o) const { return volume == o.volume && index == o.index; }
+  };
+  struct IdHash {
+    std::size_t operator()(const Id& id) const {
+      return std::size_t(id.volume * 0x9E3779B97F4A7C15u ^ id.index);
+    }
+  };
+  std::unordered_map<Id, Earlier, IdHash> seen_;
   std::string names_;                  // every name, one after another
   std::vector<std::uint32_t> starts_;  // where each begins
 };
