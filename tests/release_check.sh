@@ -61,7 +61,7 @@ unzip -p "$zip" LICENSE.txt | grep -q "the Stampo authors" || fail "LICENSE.txt 
 unzip -p "$zip" README-Windows-ja.txt | iconv -f UTF-8 -t UTF-8 >/dev/null ||
   fail "README-Windows-ja.txt is not UTF-8"
 for text in README-Windows.txt README-Windows-ja.txt; do
-  for word in --png SmartScreen DLL; do
+  for word in --png --restore Restore SmartScreen DLL; do
     unzip -p "$zip" "$text" | grep -q -- "$word" || fail "$text says nothing of $word"
   done
 done

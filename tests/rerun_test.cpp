@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,20 +37,28 @@ class Rerun : public Stampo {
 
   std::vector<std::string> reports() const {
     std::vector<std::string> names;
+    if (table_) names = {"--csv", "t.csv"};
     for (int i = 0; i < kReports; ++i) names.push_back("r" + std::to_string(i) + ".html");
     return names;
   }
 
   // The batch is done: every picture stamped from its original, every
-  // backup that original, and no other file in the folder.
+  // backup that original, with a table (`table_`) one row a report, and
+  // no other file in the folder.
   void expectfinished(const std::string& context) {
     SCOPED_TRACE(context);
     std::vector<std::string> want;
+    std::string rows = "\xEF\xBB\xBFreport,picture,mode,average,maximum,total,POF\r\n";
     for (int i = 0; i < kReports; ++i) {
       const std::string name = "r" + std::to_string(i);
       expectstamped(readfile(path(name + ".bmp")), originals_[std::size_t(i)], kW, kH);
       EXPECT_EQ(readfile(path(name + ".bmp.bak")), originals_[std::size_t(i)]);
       for (const char* ending : {".bmp", ".bmp.bak", ".html"}) want.push_back(name + ending);
+      rows += name + ".html," + name + ".bmp,PIE Sum8," + std::to_string(i) + ".00,1,2,3\r\n";
+    }
+    if (table_) {
+      want.push_back("t.csv");
+      EXPECT_EQ(text(readfile(path("t.csv"))), rows);
     }
     EXPECT_EQ(files(), want);
   }
@@ -62,12 +72,15 @@ class Rerun : public Stampo {
   }
 
   std::vector<Bytes> originals_;
+  bool table_ = false;  // the runs keep a CSV table, t.csv
 };
 
-// Killed at each of its system calls that touch files, then run again.
+// Killed at each of its system calls that touch files, then run again:
+// the run kept a table, which then holds one row a report.
 TEST_F(Rerun, KilledAtAnyStepThenRunAgainFinishes) {
   std::string why;
   if (!straceable(why)) GTEST_SKIP() << why;
+  table_ = true;
   for (const std::string call : {"write", "fsync", "rename", "unlink", "openat", "fchmod"}) {
     for (int n = 1;; ++n) {
       ASSERT_LT(n, 60) << call << " never stopped being called";
@@ -158,6 +171,7 @@ TEST_F(Rerun, FlushesComeBeforeTheRenamesTheyProtect) {
 // Killed at random moments (as closing a console window ends it), then
 // run again: the same promise, on any build.
 TEST_F(Rerun, KilledAtRandomMomentsThenRunAgainFinishes) {
+  table_ = true;
   const std::vector<int> delays = windows() ? std::vector<int>{300, 500, 700, 900, 1100, 1400}
                                             : std::vector<int>{1, 3, 6, 10, 15, 25};
   for (const int ms : delays) {
@@ -434,6 +448,86 @@ TEST_F(Rerun, PictureStampedByAnEarlierReportIsNotStampedAgain) {
   scan("d", piereport("4", "4", "4", "4"));  // the same picture, stamped once with 4
   ASSERT_EQ(run({"d.html"}).status, 0);
   EXPECT_EQ(readfile(path("c.bmp")), readfile(path("d.bmp")));
+}
+
+}  // namespace
+
+namespace {
+
+// --restore puts each picture back from its backup: the backup's bytes and
+// date, the picture's own access rules, the backup kept, so that stamping
+// again works as before; run again, it has nothing left to do. It touches
+// only a picture that is exactly the stamp of its backup with the report's
+// figures: a new scan saved over it, an edited picture, a missing backup
+// and a backup that is not the picture's original are refused with nothing
+// changed.
+TEST_F(Rerun, RestorePutsTheOriginalBack) {
+  freshbatch();
+  const auto date = [&](const std::string& name) {
+    struct stat st;
+    EXPECT_EQ(::stat(path(name).c_str(), &st), 0);
+    return st.st_mtime;
+  };
+  ASSERT_EQ(std::system(("touch -m -d 2020-05-01T10:00:00 " + quote(path("r0.bmp"))).c_str()), 0);
+  const auto then = date("r0.bmp");
+  ASSERT_EQ(run(reports()).status, 0);
+  if (!windows()) fs::permissions(path("r0.bmp"), fs::perms(0604));  // set on the stamped picture
+  const std::vector<std::string> restore = {"--restore", "r0.html", "r1.html", "r2.html"};
+  const Result r = run(restore);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.rfind(summary("r0.bmp", "PIE Sum8", "0.00", "1", "2", "3"), 0), 0u) << r.out;
+  for (int i = 0; i < kReports; ++i) {
+    const std::string name = "r" + std::to_string(i);
+    EXPECT_EQ(readfile(path(name + ".bmp")), originals_[std::size_t(i)]) << name;
+    EXPECT_EQ(readfile(path(name + ".bmp.bak")), originals_[std::size_t(i)]) << name;
+  }
+  EXPECT_EQ(date("r0.bmp"), then);
+  if (!windows()) {
+    EXPECT_EQ(fs::status(path("r0.bmp")).permissions(), fs::perms(0604));
+  }
+  const Result again = run(restore);  // nothing left to do
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(readfile(path("r1.bmp")), originals_[1]);
+  ASSERT_EQ(run(reports()).status, 0);  // and stamping works as before
+  expectfinished("stamped again");
+
+  const Bytes stamped = readfile(path("r0.bmp"));
+  const Bytes other = bmp(kW, kH, [](int x, int y) { return Rgb{std::uint8_t(y), 9, std::uint8_t(x)}; });
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    const char* err;
+  } refused[] = {
+      {"a new scan saved over the stamped picture", [&] { writefile(path("r0.bmp"), other); },
+       "r0.bmp: it is not the stamp of its backup r0.bmp.bak with this report's figures"},
+      {"an edited picture",
+       [&] {
+         Bytes edited = stamped;
+         edited[54 + 3 * 468 * 20 + 300] ^= 0x40;  // a pixel of the band
+         writefile(path("r0.bmp"), edited);
+       },
+       "r0.bmp: it is not the stamp of its backup r0.bmp.bak with this report's figures"},
+      {"a backup that is not the picture's original",
+       [&] { writefile(path("r0.bmp.bak"), other); },
+       "r0.bmp: it is not the stamp of its backup r0.bmp.bak with this report's figures"},
+      {"no backup", [&] { fs::remove(path("r0.bmp.bak")); },
+       "r0.bmp: there is no backup r0.bmp.bak to restore it from; nothing was changed.\n"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.what);
+    writefile(path("r0.bmp"), stamped);
+    writefile(path("r0.bmp.bak"), originals_[0]);
+    c.make();
+    std::map<std::string, Bytes> before;
+    for (const std::string& name : files()) before[name] = readfile(path(name));
+    const Result no = run({"--restore", "r0.html"});
+    EXPECT_EQ(no.status, 1);
+    EXPECT_EQ(no.err.rfind(c.err, 0), 0u) << no.err;
+    std::map<std::string, Bytes> after;
+    for (const std::string& name : files()) after[name] = readfile(path(name));
+    EXPECT_TRUE(after == before);
+  }
 }
 
 }  // namespace
