@@ -14,6 +14,7 @@
 #include "bmp.h"
 #include "le.h"
 #include "png.h"
+#include "run.h"
 #include "stamp.h"
 
 namespace {
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   summary.maximum = std::int32_t(stampo::readle32(data + 4));
   summary.total = std::int32_t(stampo::readle32(data + 8));
   summary.pof = std::int32_t(stampo::readle32(data + 12));
-  summary.mode = stampo::ScanMode(data[16] % 4);
+  // Every mode of the table, none, and a value that is no mode.
+  summary.mode = stampo::ScanMode(data[16] % (stampo::kModeEnd + 1));
   const std::uint8_t* file = data + kFigures;
   const std::size_t length = size - kFigures;
 

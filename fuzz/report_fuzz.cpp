@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decimal.h"
+#include "modes.h"
 #include "report.h"
 
 namespace {
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   stampo::ReportLines again(data, size);
   const stampo::ReportScan scan = stampo::scanreport(again);
   if (scan.status != stampo::ReportScan::kNoMarker)
-    check(scan.summary.mode == stampo::kModePie || scan.summary.mode == stampo::kModePif);
+    check(stampo::moderow(scan.summary.mode) != nullptr);
   check(!stampo::fixed2(scan.summary.average).empty());
 
   // The conversions on the whole input as one value text.

@@ -10,6 +10,7 @@
 #include "canvas.h"
 #include "digitfont.h"
 #include "labels.h"
+#include "modes.h"
 #include "support/canvas.h"
 #include "table.h"
 
@@ -234,7 +235,8 @@ TEST(Labels, EachSetHasItsInkInsideTheLabelRow) {
   EXPECT_EQ(blacks(labelled(stampo::ScanMode(1)), 0, 467, 300, 310), 501);
   EXPECT_EQ(blacks(labelled(stampo::ScanMode(2)), 0, 467, 300, 310), 483);
   EXPECT_EQ(blacks(labelled(stampo::ScanMode(0)), 0, 467, 0, 339), 0);
-  EXPECT_EQ(blacks(labelled(stampo::ScanMode(3)), 0, 467, 0, 339), 0);
+  EXPECT_EQ(blacks(labelled(stampo::kModeEnd), 0, 467, 0, 339), 0);
+  EXPECT_EQ(blacks(labelled(stampo::ScanMode(-1)), 0, 467, 0, 339), 0);
   // Cell by cell: PIE Ave, Max, Total, POF; then the PIF set.
   const int cells[][2] = {{55, 105}, {156, 208}, {254, 312}, {373, 400}};
   const int pie[] = {131, 144, 150, 76}, pif[] = {125, 138, 144, 76};
@@ -246,7 +248,16 @@ TEST(Labels, EachSetHasItsInkInsideTheLabelRow) {
 
 TEST(Labels, NeverMeetTheGridOrTheFigures) {
   const DigitFont f = font();
-  for (const stampo::ScanMode mode : {stampo::kModePie, stampo::kModePif}) {
+  for (const stampo::ModeRow& row : stampo::kModes) {
+    const stampo::ScanMode mode = row.mode;
+    SCOPED_TRACE(row.name);
+    // Each label's ink stays in the label row, within its cell's walls.
+    const PlaneCanvas alone = labelled(mode);
+    const int walls[] = {31, 132, 233, 335, 436};
+    for (int cell = 0; cell < 4; ++cell)
+      EXPECT_EQ(blacks(alone, walls[cell] + 1, walls[cell + 1] - 1, 300, 310),
+                blacks(alone, walls[cell] + 1, walls[cell + 1] - 1, 0, 339));
+    EXPECT_EQ(blacks(alone, 0, 467, 300, 310), blacks(alone, 0, 467, 0, 339));
     PlaneCanvas c;
     stampo::drawgrid(c);
     stampo::ScanSummary s;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "modes.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -38,6 +39,13 @@ TEST(ReportScan, ReadsPieAndPifFigures) {
   EXPECT_EQ(pie.summary.total, 7890);
   EXPECT_EQ(pie.summary.pof, 3);
   EXPECT_EQ(scantext(fixtures::pifreport("1", "2", "3", "4")).summary.mode, stampo::kModePif);
+  // Every mode of the table, by its own marker.
+  for (const stampo::ModeRow& row : stampo::kModes) {
+    const ReportScan s = scantext(fixtures::report(row.marker, "1.5", "2", "3", "4"));
+    EXPECT_EQ(s.status, ReportScan::kComplete) << row.name;
+    EXPECT_EQ(s.summary.mode, row.mode) << row.name;
+    EXPECT_EQ(s.summary.pof, 4) << row.name;
+  }
 }
 
 TEST(ReportScan, MarkerMustStartTheLine) {

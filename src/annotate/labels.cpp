@@ -1,13 +1,14 @@
 #include "labels.h"
 
+#include "band.h"
+#include "modes.h"
+
 namespace stampo {
 namespace {
 
 // The labels of the table's upper row. Each is fixed pixel art, one text
 // line per picture row from row 300 down, one character per pixel from
 // the label's left column: X is black, '.' is left as it is (white).
-constexpr int kLabelTop = 300;
-constexpr int kLabelRows = 11;
 using Art = const char* const[kLabelRows];
 
 // clang-format off
@@ -119,15 +120,6 @@ constexpr Art kPifTotal = {
 
 // clang-format on
 
-struct Label {
-  int left;  // picture column of the art's first character
-  const char* const* art;
-};
-
-// Cells 1 to 4: average, maximum, total, POF.
-constexpr Label kPieLabels[] = {{55, kPieAve}, {156, kPieMax}, {254, kPieTotal}, {373, kPof}};
-constexpr Label kPifLabels[] = {{55, kPifAve}, {156, kPifMax}, {254, kPifTotal}, {373, kPof}};
-
 void putlabel(PlaneCanvas& canvas, const Label& label) {
   for (int v = 0; v < kLabelRows; ++v)
     for (int u = 0; label.art[v][u] != '\0'; ++u)
@@ -136,10 +128,14 @@ void putlabel(PlaneCanvas& canvas, const Label& label) {
 
 }  // namespace
 
+// Cells 1 to 4: average, maximum, total, POF.
+const LabelSet kPieLabels = {{55, kPieAve}, {156, kPieMax}, {254, kPieTotal}, {373, kPof}};
+const LabelSet kPifLabels = {{55, kPifAve}, {156, kPifMax}, {254, kPifTotal}, {373, kPof}};
+
 void putlabels(PlaneCanvas& canvas, ScanMode mode) {
-  const Label* set = mode == kModePie ? kPieLabels : mode == kModePif ? kPifLabels : nullptr;
-  if (set == nullptr) return;
-  for (int i = 0; i < 4; ++i) putlabel(canvas, set[i]);
+  const ModeRow* row = moderow(mode);
+  if (row == nullptr) return;
+  for (const Label& label : row->labels) putlabel(canvas, label);
 }
 
 }  // namespace stampo

@@ -5,11 +5,13 @@
 
 namespace stampo {
 
-// The kind of scan a report holds.
+// The kind of scan a report holds. Each mode but kModeNone has its row in
+// the table of modes (modes.h), which says all that differs by mode.
 enum ScanMode : std::int32_t {
   kModeNone = 0,
   kModePie = 1,  // PIE Sum8
   kModePif = 2,  // PIF Sum1
+  kModeEnd       // one past the last mode
 };
 
 struct ScanSummary {
