@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "newbmp.h"
+#include "run.h"
 #include "support/canvas.h"
 #include "support/fixtures.h"
 

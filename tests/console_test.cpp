@@ -17,7 +17,6 @@
 #endif
 
 #include "file.h"
-#include "messages.h"
 #include "texts.h"
 #include "widepath.h"
 
@@ -72,23 +71,29 @@ TEST(WidePath, EveryWindowsNameSurvivesTheRoundTrip) {
   EXPECT_EQ(stampo::toutf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // an overlong '/'
 }
 
-// Both spellings of each Japanese text say the same, and every language
-// has a place for each argument.
-TEST(Console, JapaneseTextsHaveTheSameWordsInBothSpellings) {
-  for (const stampo::Message* m : {&stampo::kUsageJa, &stampo::kNoMarker, &stampo::kCloseJa})
-    EXPECT_EQ(fromsjis(m->sjis), stampo::toutf16(m->utf8)) << m->utf8;
+// Every text of the table: both spellings of each Japanese text say the
+// same, every spelling has a place for each argument, a text written alike
+// in every language is ASCII with one spelling, and no text is empty.
+TEST(Console, EveryTextHasTheSameWordsInEverySpelling) {
   using namespace stampo;
-  for (const Said* s :
-       {&kNoReportsInFolder, &kUnknownOption, &kForeignBackup, &kUnreadableBackup, &kSameFile,
-        &kPictureRefused, &kNoMarkerReport, &kTruncatedReport, &kAdviceReportMissing,
-        &kAdvicePictureMissing, &kAdviceUnreadable, &kAdviceHeld, &kAdviceDenied,
-        &kAdviceNotAFile, &kAdviceFull, &kAdviceLeftover, &kAdviceOther, &kAccountStamped,
-        &kAccountSkipped, &kWhyNoMarker, &kWhyTruncated, &kAccountStopped, &kHelp}) {
-    EXPECT_EQ(fromsjis(s->ja.sjis), toutf16(s->ja.utf8)) << s->en;
-    const auto places = [](const std::string& t) { return std::count(t.begin(), t.end(), '\x01'); };
-    EXPECT_EQ(places(s->en), places(s->ja.utf8)) << s->en;
-    EXPECT_EQ(places(s->en), places(s->ja.sjis)) << s->en;
+  const auto places = [](const std::string& t) { return std::count(t.begin(), t.end(), '\x01'); };
+  int texts = 0;
+  for (const TextEntry& t : kAllTexts) {
+    SCOPED_TRACE(t.name);
+    ++texts;
+    const Message& ja = t.said != nullptr ? t.said->ja : *t.message;
+    EXPECT_FALSE(std::string(ja.utf8).empty());
+    EXPECT_EQ(fromsjis(ja.sjis), toutf16(ja.utf8));
+    EXPECT_EQ(places(ja.sjis), places(ja.utf8));
+    if (t.said == nullptr) continue;
+    const std::string en = t.said->en;
+    EXPECT_EQ(places(en), places(ja.utf8));
+    EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return c > 0 && c < 0x7F; }));
+    if (en == ja.utf8) {  // written alike in every language
+      EXPECT_EQ(en, ja.sjis);
+    }
   }
+  EXPECT_GT(texts, 90);
 }
 
 // Names in the order a file manager shows them: numbers by their value,

@@ -25,24 +25,6 @@ std::size_t rowbytes(int width) { return 3 * (std::size_t(width) + 1); }
 
 }  // namespace
 
-const char* bmpmessage(BmpError e) {
-  switch (e) {
-    case BmpError::kNone: return "";
-    case BmpError::kNotBmp: return "input file is not BMP image.\n";
-    case BmpError::kInfoSize: return "input file has an unsupported BMP header (not 40 bytes).\n";
-    case BmpError::kDataOffset: return "input file is not a supported 24-bit BMP image.\n";
-    case BmpError::kBitCount: return "input file is not 24-bit BMP image.\n";
-    case BmpError::kCompression: return "input file is compressed BMP image.\n";
-    case BmpError::kWidth:
-      return "input file width is not supported (1 to 467, width + 1 a multiple of 4).\n";
-    case BmpError::kHeight:
-      return "input file height is not supported (1 to 340 rows, bottom-up).\n";
-    case BmpError::kTruncated: return "input file is truncated.\n";
-    case BmpError::kTooLarge: return "input file is too large.\n";
-  }
-  return "";
-}
-
 BmpError bmpcheck(const std::uint8_t* data, std::size_t size, BmpHeader& header) {
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return BmpError::kNotBmp;
   if (size > kMaxPictureFile) return BmpError::kTooLarge;

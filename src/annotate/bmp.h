@@ -46,6 +46,8 @@ struct BmpHeader {
   int height = 0;  // H, rows in the file
 };
 
+// Why a picture cannot be stamped (the driver tells each in its own
+// words).
 enum class BmpError {
   kNone,
   kNotBmp,
@@ -58,9 +60,6 @@ enum class BmpError {
   kTruncated,
   kTooLarge,
 };
-
-// The one-line console message for a refused picture.
-const char* bmpmessage(BmpError e);
 
 // Checks the whole file: whether it can be stamped and written back
 // exactly. If so, fills the header.

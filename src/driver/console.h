@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "messages.h"
+#include "textkinds.h"
 
 namespace stampo {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "console.h"
+#include "texts.h"
 #include "winpath.h"
 
 namespace stampo {
@@ -67,7 +68,7 @@ bool ishelpflag(const std::string& arg) {
 int waitforenter(int status) {
   if (!waits()) return status;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  ConsoleText().text(kCloseJa).text(kCloseEn).write(stdout);
+  ConsoleText().text(kCloseJa).text(kCloseEn.en).write(stdout);
   // Until a line ends, the input ends or fails.
   for (;;) {
     wchar_t buffer[64];

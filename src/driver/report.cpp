@@ -4,14 +4,13 @@
 #include <string_view>
 
 #include "decimal.h"
+#include "file.h"
+#include "modes.h"
 
 namespace stampo {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 16;
-constexpr std::size_t kMarkerLength = 23;
-constexpr char kPieMarker[] = "<td width=\"86\">PIE</td>";
-constexpr char kPifMarker[] = "<td width=\"86\">PIF</td>";
 constexpr std::size_t kValueStart = 18;
 
 // Lines after the marker that carry the figures.
@@ -100,14 +99,9 @@ ReportScan readfigures(ReportLines& lines) {
   for (bool first = true;; first = false) {
     if (!lines.next(line, length)) return scan;
     if (first) scan.picture = ispicture(line, length);
-    if (startswith(line, length, kPieMarker)) {
-      scan.summary.mode = kModePie;
-      break;
-    }
-    if (startswith(line, length, kPifMarker)) {
-      scan.summary.mode = kModePif;
-      break;
-    }
+    for (const ModeRow& row : kModes)
+      if (startswith(line, length, row.marker)) scan.summary.mode = row.mode;
+    if (scan.summary.mode != kModeNone) break;
   }
   scan.status = ReportScan::kTruncated;
   ScanSummary& s = scan.summary;
@@ -130,13 +124,29 @@ ReportScan readfigures(ReportLines& lines) {
 
 }  // namespace
 
-const char* modename(ScanMode mode) {
-  switch (mode) {
-    case kModePie: return "PIE Sum8";
-    case kModePif: return "PIF Sum1";
-    case kModeNone: break;
-  }
-  return "";
+namespace {
+
+// Where ".html" starts in a name, at `from` or after, or npos.
+std::size_t findhtml(const std::string& path, std::size_t from) {
+  return foldcase(path).find(".html", from);
+}
+
+}  // namespace
+
+std::string picturepath(const std::string& report) {
+  const std::size_t at = findhtml(report, namestart(report));
+  return at == std::string::npos ? report : report.substr(0, at) + ".bmp";
+}
+
+std::string pngpath(const std::string& picture) {
+  const std::size_t dot = picture.rfind('.');
+  const bool bmp = dot != std::string::npos && dot >= namestart(picture) &&
+                   picture.compare(dot, std::string::npos, ".bmp") == 0;
+  return (bmp ? picture.substr(0, dot) : picture) + ".png";
+}
+
+bool isreportname(const std::string& name) {
+  return name.size() > 5 && findhtml(name, name.size() - 5) != std::string::npos;
 }
 
 ReportScan scanreport(ReportLines& lines) {

@@ -6,10 +6,9 @@
 // (That is how the program has always counted; a report with a very long
 // line must keep giving the figures it always gave, so the count stays.)
 //
-// The scan mode marker is a line that begins
-//     <td width="86">PIE</td>     (PIE Sum8)   or
-//     <td width="86">PIF</td>     (PIF Sum1)
-// and, counting the marker as line 0, the figures stand on lines 1
+// The scan mode marker is a line that begins with a mode's marker (the
+// table of modes, modes.h: <td width="86">PIE</td> for PIE Sum8), and,
+// counting the marker as line 0, the figures stand on lines 1
 // (average), 2 (maximum), 3 (total) and 10 (POF). In each figure line the
 // value text starts at byte 18 and runs up to the next '<'.
 #include <cstddef>
@@ -69,8 +68,20 @@ struct ReportScan {
 
 ReportScan scanreport(ReportLines& lines);
 
-// The mode's name on the console and in the CSV table: "PIE Sum8".
-const char* modename(ScanMode mode);
+// The picture beside a report: the first ".html" in the report's own name
+// (in any case where file names ignore it, on Windows) becomes ".bmp" and
+// ends the path; without one the path stays as it is. A folder's name
+// plays no part: "D:/scans/disc.html" gives "D:/scans/disc.bmp",
+// "old.html.d/disc.html" gives "old.html.d/disc.bmp".
+std::string picturepath(const std::string& report);
+
+// The PNG beside a picture: "D:/scans/disc.bmp" gives "D:/scans/disc.png".
+std::string pngpath(const std::string& picture);
+
+// Whether a file's name is a report's: it ends in ".html" (in any case
+// where names ignore it). "x.html.orig" is a copy kept aside.
+bool isreportname(const std::string& name);
+
 
 // The value text of a figure line: from byte 18 up to the first '<' (or
 // NUL, or the end of the read); empty when the read is shorter.

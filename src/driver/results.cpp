@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "decimal.h"
+#include "modes.h"
 #include "report.h"
 
 namespace stampo {
@@ -136,7 +137,7 @@ Failure ResultsTable::open(const std::string& path) {
 void ResultsTable::put(const std::string& report, const std::string& picture,
                        const ScanSummary& s) {
   rows_.push_back({rowkey(report), csvfield(report) + "," + csvfield(picture) + "," +
-                                       modename(s.mode) + "," + fixed2(s.average) + "," +
+                                       moderow(s.mode)->name + "," + fixed2(s.average) + "," +
                                        std::to_string(s.maximum) + "," + std::to_string(s.total) +
                                        "," + std::to_string(s.pof) + "\r\n"});
 }

@@ -10,7 +10,8 @@
 #include "decimal.h"
 #include "file.h"
 #include "imgwt.h"
-#include "messages.h"
+#include "textkinds.h"
+#include "modes.h"
 #include "report.h"
 #include "results.h"
 #include "texts.h"
@@ -51,8 +52,33 @@ struct Names {
 // the help.
 ConsoleText usage() {
   ConsoleText text;
-  text.text(kUsageJa).text(kUsageEn);
+  text.text(kUsageJa).text(kUsageEn.en);
   return text;
+}
+
+// The step that failed, as the message names it.
+const Said& stepname(Step step) {
+  switch (step) {
+    case Step::kLook: return kStepLook;
+    case Step::kOpen: return kStepOpen;
+    case Step::kRead: return kStepRead;
+    case Step::kList: return kStepList;
+    case Step::kCreate: return kStepCreate;
+    case Step::kWrite: return kStepWrite;
+    case Step::kRules: return kStepRules;
+    case Step::kAttributes: return kStepAttributes;
+    case Step::kListAttributes: return kStepListAttributes;
+    case Step::kTimes: return kStepTimes;
+    case Step::kFlush: return kStepFlush;
+    case Step::kClose: return kStepClose;
+    case Step::kRename: return kStepRename;
+    case Step::kLock: return kStepLock;
+    case Step::kRemove: return kStepRemove;
+    case Step::kMemory: return kStepMemory;
+    case Step::kNone:
+    case Step::kCheck: break;
+  }
+  return kStepCheck;
 }
 
 const Said& rolename(Role role) {
@@ -153,12 +179,10 @@ void tell(const Failure& f, const Names& n) {
     case Problem::kNotOurTable: text.say(kNotOurTable, {f.file}); break;
     case Problem::kTableChanged: text.say(kTableChanged, {f.file}); break;
     default:
-      text.text(stepname(f.step)).text(": ").system(f.file).text(": ");
-      if (f.problem == Problem::kNotAFile)
-        text.say(kReasonNotAFile);
-      else
-        text.system(systemwords(f.code));
-      text.text("\n");
+      text.say(kFailureLine, {stepname(f.step), f.file,
+                              f.problem == Problem::kNotAFile
+                                  ? ConsoleText::Arg(kReasonNotAFile)
+                                  : ConsoleText::Arg(systemwords(f.code))});
       if (f.role == Role::kConsole) break;  // nothing to say where nothing can be said
       saystate(text, f, n);
       sayaction(text, f);
@@ -183,39 +207,12 @@ void tellskip(const Failure& f, const Names& n, Batch& batch) {
   batch.skipped.push_back(f);
 }
 
-// Where ".html" starts in a report's own name, or npos: the first place,
-// in any case where file names ignore it (Windows).
-std::size_t findhtml(const std::string& path, std::size_t from) {
-  const std::size_t at = foldcase(path).find(".html", from);
-  return at;
-}
-
-// "D:/scans/disc.html" -> "D:/scans/disc.bmp": the first ".html" in the
-// report's own name becomes ".bmp" and ends the path; without one the
-// path stays as it is. A folder's name plays no part.
-std::string picturepath(const std::string& report) {
-  const std::size_t at = findhtml(report, namestart(report));
-  return at == std::string::npos ? report : report.substr(0, at) + ".bmp";
-}
-
-// "D:/scans/disc.bmp" -> "D:/scans/disc.png".
-std::string pngpath(const std::string& picture) {
-  const std::size_t dot = picture.rfind('.');
-  const bool bmp = dot != std::string::npos && dot >= namestart(picture) &&
-                   picture.compare(dot, std::string::npos, ".bmp") == 0;
-  return (bmp ? picture.substr(0, dot) : picture) + ".png";
-}
-
 // The figures read so far, two to a line, as the console shows them.
-// "avarage" is misspelt on purpose: it is what the console has always
-// said, and the scripts that read Stampo's output look for it.
-std::string figuretext(const ScanSummary& s, int figures) {
-  std::string text;
-  if (figures >= 1) text += "avarage : " + fixed2(s.average) + "      ";
-  if (figures >= 2) text += "maximum : " + std::to_string(s.maximum) + "\n";
-  if (figures >= 3) text += "total   : " + std::to_string(s.total) + "    ";
-  if (figures >= 4) text += "POF     : " + std::to_string(s.pof) + "\n";
-  return text;
+void sayfigures(ConsoleText& text, const ScanSummary& s, int figures) {
+  if (figures >= 1) text.say(kAverage, {fixed2(s.average)});
+  if (figures >= 2) text.say(kMaximum, {std::to_string(s.maximum)});
+  if (figures >= 3) text.say(kTotal, {std::to_string(s.total)});
+  if (figures >= 4) text.say(kPof, {std::to_string(s.pof)});
 }
 
 // Handles one report: prints its summary and stamps (or restores) its
@@ -234,7 +231,7 @@ Failure handlereport(const std::string& report, const Place* looked, Batch& batc
   // One report's text goes out in one piece, flushed before anything can
   // be said on standard error.
   ConsoleText text;
-  text.text("bmp data : ").system(names.picture).text("\n");
+  text.say(kBmpData, {names.picture});
   ReportLines lines([&file](std::uint8_t* data, std::size_t size, std::size_t& got) {
     return file.read(data, size, got);
   });
@@ -250,18 +247,18 @@ Failure handlereport(const std::string& report, const Place* looked, Batch& batc
   if (scan.status == ReportScan::kNoMarker) {
     text.text(kNoMarker);
     // For a person who cannot read the Japanese line.
-    if (!japanese()) text.forperson("(not written by Plextools Professional)\n");
+    if (!japanese()) text.forperson(kNoMarkerForPerson.en);
   } else {
-    text.text("Scanned mode : " + std::string(modename(scan.summary.mode)) + "\n");
-    text.text(figuretext(scan.summary, scan.figures));
+    text.say(kScannedMode, {moderow(scan.summary.mode)->name});
+    sayfigures(text, scan.summary, scan.figures);
     if (scan.status == ReportScan::kComplete) {
       text.text("\n");
     } else {  // the message starts a line of its own
       if (!text.atlinestart()) text.text("\n");
-      text.text(kTruncated);
+      text.text(kTruncated.en);
     }
   }
-  if (!text.write(stdout)) return lasterror(Step::kWrite, "standard output", Role::kConsole);
+  if (!text.write(stdout)) return lasterror(Step::kWrite, kStandardOutput.en, Role::kConsole);
   if (scan.status == ReportScan::kNoMarker)
     return refusal(scan.picture ? Problem::kNotAReport : Problem::kNoMarker, report, Role::kReport);
   if (scan.status != ReportScan::kComplete) return refusal(Problem::kCutShort, report, Role::kReport);
@@ -283,12 +280,6 @@ Failure handlereport(const std::string& report, const Place* looked, Batch& batc
   if (!batch.options.csv.empty() && (f.ok() || (!f.skips() && f.stage >= Stage::kPictureReplaced)))
     batch.table.put(report, names.picture, scan.summary);
   return f;
-}
-
-// Whether a file's name is a report's: it ends in ".html" (in any case
-// where names ignore it). "x.html.orig" is a copy kept aside.
-bool isreportname(const std::string& name) {
-  return name.size() > 5 && findhtml(name, name.size() - 5) != std::string::npos;
 }
 
 // Handles what one argument stands for: a report, or a folder's reports
@@ -372,7 +363,7 @@ Start readoptions(int argc, char** argv, Options& options, int& first) {
       return Start::kDone;
     }
     if (arg == "--version") {
-      ConsoleText().text("Stampo " STAMPO_VERSION "\n").write(stdout);
+      ConsoleText().say(kVersion, {STAMPO_VERSION}).write(stdout);
       return Start::kDone;
     }
     if (arg == "--png") {
@@ -447,6 +438,22 @@ Failure runbatch(int argc, char** argv, int first, Batch& batch) {
 }
 
 }  // namespace
+
+const char* bmpmessage(BmpError e) {
+  switch (e) {
+    case BmpError::kNone: break;
+    case BmpError::kNotBmp: return kBmpNotBmp.en;
+    case BmpError::kInfoSize: return kBmpInfoSize.en;
+    case BmpError::kDataOffset: return kBmpDataOffset.en;
+    case BmpError::kBitCount: return kBmpBitCount.en;
+    case BmpError::kCompression: return kBmpCompression.en;
+    case BmpError::kWidth: return kBmpWidth.en;
+    case BmpError::kHeight: return kBmpHeight.en;
+    case BmpError::kTruncated: return kBmpTruncated.en;
+    case BmpError::kTooLarge: return kBmpTooLarge.en;
+  }
+  return "";
+}
 
 int run(int argc, char** argv) {
   setupconsole();

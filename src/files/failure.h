@@ -13,7 +13,8 @@
 
 namespace stampo {
 
-// The step that failed: the call, as stepname() names it to the user.
+// The step that failed: the call, as the user is told it (the driver's
+// texts name each: "fopen" for kOpen).
 enum class Step : std::uint8_t {
   kNone,
   kLook,        // "stat": looking at what a path names
@@ -24,6 +25,7 @@ enum class Step : std::uint8_t {
   kWrite,       // "fwrite"
   kRules,       // "chmod": access rules given to a new file (owner, bits, ACL; a security descriptor)
   kAttributes,  // "setxattr": extended attributes (Windows: file attributes)
+  kListAttributes,  // "listxattr": which extended attributes a file has
   kTimes,       // "utime"
   kFlush,       // "fsync": a file, or a folder's renames
   kClose,       // "fclose"
@@ -112,9 +114,6 @@ Failure outofmemory(const std::string& file, Role role);
 // A failure that is not the system's: the plan's refusal, or a skip.
 Failure refusal(Problem problem, const std::string& file, Role role,
                 const std::string& other = std::string(), Role otherrole = Role::kNone);
-
-// "fopen", "fread", ...: the step as the user sees it in the message.
-const char* stepname(Step step);
 
 // The system's own words for a code, as UTF-8: strerror on POSIX, the
 // Windows message in the user's language on Windows.

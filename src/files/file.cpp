@@ -71,29 +71,6 @@ Failure refusal(Problem problem, const std::string& file, Role role, const std::
   return f;
 }
 
-const char* stepname(Step step) {
-  switch (step) {
-    case Step::kNone: return "";
-    case Step::kLook: return "stat";
-    case Step::kOpen: return "fopen";
-    case Step::kRead: return "fread";
-    case Step::kList: return "opendir";
-    case Step::kCreate: return "create";
-    case Step::kWrite: return "fwrite";
-    case Step::kRules: return "chmod";
-    case Step::kAttributes: return "setxattr";
-    case Step::kTimes: return "utime";
-    case Step::kFlush: return "fsync";
-    case Step::kClose: return "fclose";
-    case Step::kRename: return "rename";
-    case Step::kLock: return "flock";
-    case Step::kRemove: return "remove";
-    case Step::kMemory: return "malloc";
-    case Step::kCheck: return "check";
-  }
-  return "";
-}
-
 bool FileKey::operator==(const FileKey& other) const {
   return volume == other.volume && index == other.index && name.empty() == other.name.empty() &&
          (name.empty() || sys::samename(name, other.name));
