@@ -1,5 +1,6 @@
 // The I/O floor of a batch: for each report path, the file operations
-// stampo does, with no decoding or drawing. Reads the report and the
+// stampo does, with no decoding or drawing (it takes only the rule that
+// names the picture beside a report from stampo). Reads the report and the
 // picture beside it, writes the picture's bytes to a temporary file,
 // flushes it to the disk and renames it to NAME.bmp.bak, flushes the
 // folder, then does the same with a picture of the stamped size
@@ -15,6 +16,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "report.h"
 
 namespace {
 
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
   std::vector<unsigned char> report, picture, stamped;
   for (int i = 1; i < argc; ++i) {
     const std::string path = argv[i];
-    const std::string bmp = path.substr(0, path.find(".html")) + ".bmp";
+    const std::string bmp = stampo::picturepath(path);  // the program's own rule
     struct stat like;
     const bool ok = readall(path, report) && readall(bmp, picture) &&
                     ::stat(bmp.c_str(), &like) == 0 && writedurably(bmp + ".bak", picture, like, true);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "band.h"
 #include "canvas.h"
 #include "digitfont.h"
 #include "labels.h"
@@ -11,8 +12,7 @@
 namespace stampo {
 namespace {
 
-constexpr int kStripTop = 300;   // the white strip holds rows 300 to 339
-constexpr int kGraphRows = 295;  // rows 0 to 294 lie above the table's top line
+constexpr int kGraphRows = kBandTop;  // rows 0 to 294 lie above the table's top line
 
 }  // namespace
 

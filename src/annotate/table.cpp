@@ -4,14 +4,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "band.h"
+
 namespace stampo {
 namespace {
 
 constexpr int kGridLeft = 30;
 constexpr int kGridRight = 437;
-constexpr int kGridTop = 296;     // vertical lines run from here ...
-constexpr int kGridBottom = 333;  // ... to here
-constexpr int kGridRows[] = {295, 296, 314, 333, 334};
 constexpr int kGridColumns[] = {30, 31, 132, 233, 334, 335, 436, 437};
 
 constexpr int kPitch = DigitFont::kWidth;  // pen advance after a digit

@@ -15,7 +15,6 @@
 namespace stampo {
 
 constexpr std::uint8_t kGridGrey = 178;
-constexpr int kFigureTop = 317;  // glyph rows 317 to 329
 
 // Grey lines: rows 295, 296, 314, 333, 334 across columns 30 to 437, then
 // columns 30, 31, 132, 233, 334, 335, 436, 437 down rows 296 to 333.

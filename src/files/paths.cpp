@@ -6,6 +6,13 @@
 
 namespace stampo {
 
+std::uint64_t namehash(const void* data, std::size_t size) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3u;
+  return hash;
+}
+
 std::string temporaryname(const std::string& target) {
   constexpr std::size_t kNameLimit = 255;
   constexpr char kSuffix[] = ".stampo-tmp";
@@ -13,8 +20,7 @@ std::string temporaryname(const std::string& target) {
   const std::string name = target.substr(start);
   std::string temporary = name + kSuffix;
   if (temporary.size() > kNameLimit) {
-    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
-    for (const char c : name) hash = (hash ^ std::uint8_t(c)) * 0x100000001b3u;
+    const std::uint64_t hash = namehash(name.data(), name.size());
     char hex[18];
     hex[0] = '~';
     for (int i = 0; i < 16; ++i) hex[1 + i] = "0123456789abcdef"[hash >> (60 - 4 * i) & 15];

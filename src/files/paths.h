@@ -1,6 +1,8 @@
 #pragma once
 // Inside the file layer: the name of the temporary file that replaces a
 // target (see file.h).
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace stampo {
@@ -11,5 +13,9 @@ namespace stampo {
 // fits every system's limit (255 bytes, or 255 UTF-16 units) and two
 // long names that share a beginning still differ.
 std::string temporaryname(const std::string& target);
+
+// FNV-1a over `size` bytes: a short name for a long one (a temporary
+// file's, a lock's), the same wherever it is made.
+std::uint64_t namehash(const void* data, std::size_t size);
 
 }  // namespace stampo

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "file.h"
+#include "paths.h"
 #include "system.h"
 #include "widepath.h"
 #include "winpath.h"
@@ -299,11 +300,7 @@ std::wstring lockname(const std::wstring& path) {
   full.resize(n > 0 && n < full.size() ? n : 0);
   if (full.empty()) full = path;
   CharUpperBuffW(&full[0], DWORD(full.size()));  // names differ in case only: one file
-  std::uint64_t hash = 0xcbf29ce484222325u;      // FNV-1a over the UTF-16 units
-  for (const wchar_t c : full) {
-    hash = (hash ^ (std::uint16_t(c) & 0xFF)) * 0x100000001b3u;
-    hash = (hash ^ (std::uint16_t(c) >> 8)) * 0x100000001b3u;
-  }
+  const std::uint64_t hash = namehash(full.data(), full.size() * sizeof(wchar_t));
   wchar_t name[40];
   wsprintfW(name, L"Local\\stampo-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
             static_cast<unsigned long>(hash & 0xFFFFFFFFu));
