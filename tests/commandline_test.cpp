@@ -137,6 +137,11 @@ TEST_F(Stampo, TerminalRunEndsWithAnAccount) {
       << ja;
   EXPECT_EQ(ja.find("\xE3\x81"), std::string::npos) << ja;  // no UTF-8 hiragana anywhere
   EXPECT_EQ(run({"plain.html", "good.html"}).err.find("Stamped:"), std::string::npos);
+  // One report is its own account: none follows it on a terminal.
+  const std::string one = onterminal(dir_, "LC_ALL=C.UTF-8 " + program_ + " good.html", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(one.find("Scanned mode : PIE Sum8"), std::string::npos) << one;
+  EXPECT_EQ(one.find("Stamped:"), std::string::npos) << one;
 }
 
 // Our texts follow the user's language; the console summary keeps its

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -35,6 +36,29 @@ TEST(TextReal, PlainDecimalNotationOnly) {
   EXPECT_EQ(parsereal("nan"), 0.0);
   EXPECT_EQ(parsereal("0x10"), 0.0);
   EXPECT_TRUE(std::isinf(parsereal("1e999")));
+}
+
+// Exactly the C library's blanks are skipped (space, and tab to carriage
+// return), and exactly '0' to '9' are digits: the bytes on either side of
+// each range end a figure.
+TEST(FigureText, BlanksAndDigitsAreExactlyTheCLibrarys) {
+  for (const char* blank : {" ", "\t", "\n", "\v", "\f", "\r"}) {
+    EXPECT_EQ(parseint(std::string(blank) + "7"), 7) << int(blank[0]);
+    EXPECT_EQ(parsereal(std::string(blank) + "1.5"), 1.5) << int(blank[0]);
+  }
+  for (const char* notblank : {"\x08", "\x0E", "\x1F", "!"}) {
+    EXPECT_EQ(parseint(std::string(notblank) + "7"), 0) << int(notblank[0]);
+    EXPECT_EQ(parsereal(std::string(notblank) + "1.5"), 0.0) << int(notblank[0]);
+  }
+  EXPECT_EQ(parseint("09"), 9);
+  EXPECT_EQ(parseint("90/1"), 90);  // '/' and ':' sit beside the digits
+  EXPECT_EQ(parseint("90:1"), 90);
+  EXPECT_EQ(parseint("/9"), 0);
+  EXPECT_EQ(parsereal("9.09"), 9.09);
+  EXPECT_EQ(parsereal("0.9/1"), 0.9);
+  EXPECT_EQ(parsereal("9:1"), 9.0);
+  EXPECT_EQ(parsereal(":9"), 0.0);
+  EXPECT_EQ(parsereal("1.5e9/"), 1.5e9);
 }
 
 TEST(TextReal, RoundsCorrectlyOnEveryPlatform) {

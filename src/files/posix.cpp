@@ -202,6 +202,11 @@ Failure openfile(const std::string& path, bool write, Role role, const Place* lo
     const ssize_t n = ::flistxattr(fd, names, sizeof names);
     if (n < 0 && errno == ERANGE) {
       rules.acl = rules.attributes = true;  // too many to list here: copy all there is
+    } else if (n < 0 && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS) {
+      // Rules we cannot read are rules we cannot keep.
+      const Failure f = lasterror(Step::kListAttributes, path, role);
+      ::close(fd);
+      return f;
     } else {
       for (ssize_t at = 0; at < n; at += ssize_t(std::strlen(names + at)) + 1) {
         const char* name = names + at;
