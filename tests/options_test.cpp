@@ -201,6 +201,17 @@ TEST_F(Stampo, CsvTableHasOneRowPerReport) {
   const std::string c = "c.html,c.bmp,PIF Sum1,3.00,3,3,3\r\n";
   EXPECT_EQ(text(readfile(path("t.csv"))), header + x + a + y + "\r\n" + b + c);
 
+  // A table that is a later report's file is found at that report, and
+  // then not written at all: the rows so far wait for the next run.
+  const Bytes d = scan("d", piereport("4", "4", "4", "4"));
+  const Result clash = run({"--csv", "d.bmp.bak", "a.html", "d.html"});
+  EXPECT_EQ(clash.status, 1);
+  EXPECT_NE(clash.err.find("d.bmp.bak (the backup) and d.bmp.bak (the CSV table) are one file"),
+            std::string::npos)
+      << clash.err;
+  EXPECT_FALSE(fs::exists(path("d.bmp.bak")));
+  EXPECT_EQ(readfile(path("d.bmp")), d);
+
   // A full disk while the table is written leaves the old table whole
   // (files may grow to 550,000 bytes: the pictures fit, the table not).
   if (windows()) return;
