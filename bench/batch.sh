@@ -17,15 +17,7 @@ for p in "$stampo" "$floor" "$BUILD/mksample" /usr/bin/time; do
   [ -x "$p" ] || { echo "missing $p (make bench builds it; /usr/bin/time is Debian's 'time')" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/pristine"
-"$BUILD/mksample" "$work/pristine"
-for i in $(seq -w 1 "$N"); do
-  cp "$work/pristine/disc.html" "$work/pristine/scan$i.html"
-  cp "$work/pristine/disc.bmp" "$work/pristine/scan$i.bmp"
-done
-rm "$work/pristine"/disc.*
+. "$(dirname "$0")/scans.sh"
 
 # One timed run of a program (with its options) over fresh copies: prints
 # "nanoseconds kilobytes".

@@ -22,15 +22,7 @@ for p in strace eatmydata; do
   command -v "$p" >/dev/null || { echo "missing $p" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/pristine"
-"$BUILD/mksample" "$work/pristine"
-for i in $(seq -w 1 "$N"); do
-  cp "$work/pristine/disc.html" "$work/pristine/scan$i.html"
-  cp "$work/pristine/disc.bmp" "$work/pristine/scan$i.bmp"
-done
-rm "$work/pristine"/disc.*
+. "$(dirname "$0")/scans.sh"
 
 fresh() {
   rm -rf "$work/run"

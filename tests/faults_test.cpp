@@ -50,6 +50,14 @@ class Faults : public Stampo {
     return all;
   }
 
+  // A picture of the stamped height made from `picture`: what the
+  // program takes for one it stamped before.
+  static Bytes stampedlike(Bytes picture) {
+    picture.resize(54 + 3 * 468 * 340, 0);
+    setle32(picture, 22, 340);
+    return picture;
+  }
+
   Bytes picture_;
 };
 
@@ -72,12 +80,7 @@ TEST_F(Faults, BackupFolderIsReadOnly) {
 // backup and the folder are left exactly as they were.
 TEST_F(Faults, OddLayoutsAreRefusedWithNothingWritten) {
   const bool posix = !windows();
-  const Bytes stamped = [&] {
-    Bytes b = picture_;
-    b.resize(54 + 3 * 468 * 340, 0);
-    setle32(b, 22, 340);
-    return b;
-  }();
+  const Bytes stamped = stampedlike(picture_);
   struct Case {
     const char* what;
     bool runs;  // where the layout can be made
@@ -278,12 +281,7 @@ TEST_F(Faults, FilesHeldByAnotherProgramAreToldAsHeld) {
                                 "2>/dev/null; sleep 0.5";
     std::system(command.c_str());
   };
-  const Bytes stamped = [&] {
-    Bytes b = picture_;
-    b.resize(54 + 3 * 468 * 340, 0);
-    setle32(b, 22, 340);
-    return b;
-  }();
+  const Bytes stamped = stampedlike(picture_);
   const struct {
     const char* what;
     const char* file;

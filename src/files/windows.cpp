@@ -23,16 +23,27 @@ std::wstring towide(const std::string& utf8) {
   return std::wstring(u.begin(), u.end());
 }
 
+namespace {
+
+// The full path of a name, or empty where Windows cannot say.
+std::wstring fullwide(const std::wstring& name) {
+  const DWORD need = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return std::wstring();
+  std::wstring full(need, L'\0');
+  const DWORD got = GetFullPathNameW(name.c_str(), need, &full[0], nullptr);
+  if (got == 0 || got >= need) return std::wstring();
+  full.resize(got);
+  return full;
+}
+
+}  // namespace
+
 std::wstring systempath(const std::string& utf8) {
   const std::wstring given = towide(utf8);
   if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) return given;
   // A relative name is as long as the folder it lies in makes it.
-  const DWORD need = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return given;
-  std::wstring full(need, L'\0');
-  const DWORD got = GetFullPathNameW(given.c_str(), need, &full[0], nullptr);
-  if (got == 0 || got >= need) return given;
-  full.resize(got);
+  const std::wstring full = fullwide(given);
+  if (full.empty()) return given;
   // MAX_PATH less room for the 8.3 name that folder calls reserve.
   constexpr std::size_t kClassicLimit = MAX_PATH - 12;
   if (full.size() < kClassicLimit) return given;
@@ -474,14 +485,8 @@ Failure mayrenameover(const std::string& target, const Place& place, bool held, 
 Failure flushfolder(Handle, const std::string&, Role) { return {}; }  // renames written through
 
 std::string fullpath(const std::string& path) {
-  const std::wstring wide = towide(path);
-  const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return path;
-  std::wstring full(need, L'\0');
-  const DWORD got = GetFullPathNameW(wide.c_str(), need, &full[0], nullptr);
-  if (got == 0 || got >= need) return path;
-  full.resize(got);
-  return toutf8(std::u16string(full.begin(), full.end()));
+  const std::wstring full = fullwide(towide(path));
+  return full.empty() ? path : toutf8(std::u16string(full.begin(), full.end()));
 }
 
 bool samename(const std::string& a, const std::string& b) {
