@@ -638,6 +638,17 @@ TEST_F(Faults, FullStandardOutputEndsTheRun) {
   EXPECT_EQ(text(readfile(path("stderr.txt"))),
             "fwrite: standard output: No space left on device\n");
   EXPECT_EQ(readfile(path("disc.bmp")), picture_);
+  // The help and the version are all the output there is: not written,
+  // they fail.
+  for (const char* asked : {"--help", "--version"}) {
+    const std::string again = "cd " + quote(dir_.string()) + " && " + program_ + " " + asked +
+                              " >/dev/full 2>stderr.txt";
+    const int status = std::system(again.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << asked;
+    EXPECT_EQ(text(readfile(path("stderr.txt"))),
+              "fwrite: standard output: No space left on device\n")
+        << asked;
+  }
 }
 
 }  // namespace

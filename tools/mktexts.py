@@ -72,6 +72,7 @@ TEXTS = [
     # A failure's first line: the step, the file, the reason.
     fixed("kFailureLine", "step: file: reason", "@: @: @\n"),
     fixed("kStandardOutput", "the file a failed console write names", "standard output"),
+    fixed("kStandardError", "the file a failed console write names", "standard error"),
     fixed("kStepLook", "the step that failed: looking at a path", "stat"),
     fixed("kStepOpen", "the step that failed: opening a file", "fopen"),
     fixed("kStepRead", "the step that failed", "fread"),

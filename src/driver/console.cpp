@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "texts.h"
+
 namespace stampo {
 
 namespace {
@@ -56,6 +58,11 @@ bool ConsoleText::atlinestart() const {
   for (auto p = pieces_.rbegin(); p != pieces_.rend(); ++p)
     if (p->kind != kPerson && !p->bytes.empty()) return p->bytes.back() == '\n';
   return true;
+}
+
+Failure ConsoleText::failed(std::FILE* stream) {
+  return lasterror(Step::kWrite, stream == stderr ? kStandardError.en : kStandardOutput.en,
+                   Role::kConsole);
 }
 
 bool shouldwait(unsigned long consoleprocesses, bool inputisconsole, bool outputisconsole) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "textkinds.h"
 
 namespace stampo {
@@ -51,11 +52,14 @@ class ConsoleText {
   // Whether the text ends a line (or is empty).
   bool atlinestart() const;
 
-  // Writes it all and flushes the stream; false if that failed, with the
-  // system's error left for lasterror().
-  bool write(std::FILE* stream) const;
+  // Writes it all and flushes the stream (standard output or standard
+  // error): "fwrite" on the stream if that failed.
+  Failure write(std::FILE* stream) const;
 
  private:
+  // The failure of a write to the stream, with the system's error.
+  static Failure failed(std::FILE* stream);
+
   enum Kind { kAscii, kMessage, kSystem, kPerson };
   struct Piece {
     Kind kind;

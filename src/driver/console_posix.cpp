@@ -47,7 +47,7 @@ bool ishelpflag(const std::string& arg) { return arg == "--help" || arg == "-h";
 // A terminal window stays open by itself.
 int waitforenter(int status) { return status; }
 
-bool ConsoleText::write(std::FILE* stream) const {
+Failure ConsoleText::write(std::FILE* stream) const {
   // Shift_JIS for files and pipes, as ever; UTF-8 for a person reading a
   // UTF-8 terminal. Paths and the system's words go out as they came.
   const bool terminal = isterminal(stream);
@@ -57,8 +57,10 @@ bool ConsoleText::write(std::FILE* stream) const {
     if (p.kind == kPerson && !terminal) continue;
     bytes += p.kind == kMessage && utf8 ? p.utf8 : p.bytes;
   }
-  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-         std::fflush(stream) == 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
+      std::fflush(stream) != 0)
+    return failed(stream);
+  return {};
 }
 
 }  // namespace stampo

@@ -79,11 +79,12 @@ int waitforenter(int status) {
   return status;
 }
 
-bool ConsoleText::write(std::FILE* stream) const {
+Failure ConsoleText::write(std::FILE* stream) const {
   if (const HANDLE console = consoleof(stream)) {
     std::wstring wide;
     for (const Piece& p : pieces_) wide += towide(p.kind == kMessage ? p.utf8 : p.bytes);
-    return std::fflush(stream) == 0 && writeconsole(console, wide);
+    if (std::fflush(stream) != 0 || !writeconsole(console, wide)) return failed(stream);
+    return {};
   }
   // Redirected: the bytes the program has always written, paths and the
   // system's words in the ANSI code page.
@@ -92,8 +93,10 @@ bool ConsoleText::write(std::FILE* stream) const {
     if (p.kind == kPerson) continue;
     bytes += p.kind == kSystem ? ansibytes(p.bytes) : p.bytes;
   }
-  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-         std::fflush(stream) == 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
+      std::fflush(stream) != 0)
+    return failed(stream);
+  return {};
 }
 
 }  // namespace stampo

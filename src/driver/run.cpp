@@ -258,7 +258,8 @@ Failure handlereport(const std::string& report, const Place* looked, Batch& batc
       text.text(kTruncated.en);
     }
   }
-  if (!text.write(stdout)) return lasterror(Step::kWrite, kStandardOutput.en, Role::kConsole);
+  f = text.write(stdout);
+  if (!f.ok()) return f;
   if (scan.status == ReportScan::kNoMarker)
     return refusal(scan.picture ? Problem::kNotAReport : Problem::kNoMarker, report, Role::kReport);
   if (scan.status != ReportScan::kComplete) return refusal(Problem::kCutShort, report, Role::kReport);
@@ -356,15 +357,17 @@ Start readoptions(int argc, char** argv, Options& options, int& first) {
       ++first;
       break;
     }
-    if (ishelpflag(arg)) {
-      usage()
-          .say(kHelp, {programname(), programname(), STAMPO_VERSION, STAMPO_LICENSE})
-          .write(stdout);
-      return Start::kDone;
-    }
-    if (arg == "--version") {
-      ConsoleText().say(kVersion, {STAMPO_VERSION}).write(stdout);
-      return Start::kDone;
+    // What was asked for is all the output: one that cannot be written
+    // fails.
+    if (ishelpflag(arg) || arg == "--version") {
+      const ConsoleText text =
+          ishelpflag(arg)
+              ? usage().say(kHelp, {programname(), programname(), STAMPO_VERSION, STAMPO_LICENSE})
+              : ConsoleText().say(kVersion, {STAMPO_VERSION});
+      const Failure f = text.write(stdout);
+      if (f.ok()) return Start::kDone;
+      tell(f, Names());
+      return Start::kWrong;
     }
     if (arg == "--png") {
       options.png = true;
