@@ -253,11 +253,11 @@ Failure imgwt(const Job& job, RunFiles& run, Workspace& work) {
       if (f.ok()) f = newbackup.finish();
       if (f.ok()) f = newbackup.commit();
       if (!f.ok()) return at(f);
-      stage = Stage::kBackupWritten;
+      stage = Stage::kBackupWritten;  // under its name: a failed flush of its folder says so
       f = folders.beside.flush(Role::kFolder);
       if (!f.ok()) return at(f);
     }
-    stage = Stage::kBackupWritten;
+    stage = Stage::kBackupWritten;  // written now, or kept from before
 
     // The picture and the PNG, each on the disk before it takes its name.
     f = newpicture.write(work.output.data(), work.output.size());
