@@ -1,7 +1,5 @@
 #include "imgwt.h"
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "file.h"
@@ -72,9 +70,9 @@ struct Named {
 };
 
 // Whether any two of the report's files are one file, or one of them is
-// the CSV table or a file of an earlier report of the run. `skip` is set
-// (and the failure says by whom) where the picture was stamped by an
-// earlier report under another backup.
+// the CSV table or a file of an earlier report of the run. A picture an
+// earlier report stamped under another backup is kStampedBefore, naming
+// that report.
 Failure checkidentities(const Job& job, const std::vector<Named>& files, const RunFiles& run) {
   // Within the report (the picture and the report aside: a report named
   // like its picture is a picture that is not a BMP, refused as such).
@@ -139,15 +137,6 @@ struct Folders {
     return f;
   }
 };
-
-// The picture's own place, as the folder checks take it.
-Place pictureplace(const LockedFile& picture) {
-  Place place;
-  place.kind = Place::kFile;
-  place.key = picture.key();
-  place.owner = picture.rules().owner;
-  return place;
-}
 
 }  // namespace
 
@@ -225,7 +214,7 @@ Failure imgwt(const Job& job, RunFiles& run, Workspace& work) {
     if (writebackup)
       f = folders.beside.mayreplace(backup, backupplace, false, backup, Role::kBackup);
     if (f.ok())
-      f = folders.ofpicture().mayreplace(picture.target(), pictureplace(picture), true,
+      f = folders.ofpicture().mayreplace(picture.target(), picture.place(), true,
                                          job.picture, Role::kPicture);
     if (f.ok() && png) f = folders.beside.mayreplace(job.png, pngplace, false, job.png, Role::kPng);
     if (f.ok() && writebackup) f = Replacement::clearleftover(backup, Role::kBackup);
@@ -338,7 +327,7 @@ Failure restore(const Job& job, RunFiles& run, Workspace& work) {
     if (refused != BmpError::kNone || work.output != work.input)
       return refusal(Problem::kNotItsStamp, job.picture, Role::kPicture, backup, Role::kBackup);
 
-    f = folders.ofpicture().mayreplace(picture.target(), pictureplace(picture), true, job.picture,
+    f = folders.ofpicture().mayreplace(picture.target(), picture.place(), true, job.picture,
                                        Role::kPicture);
     if (f.ok()) f = Replacement::clearleftover(picture.target(), Role::kPicture);
     if (!f.ok()) return f;

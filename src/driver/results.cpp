@@ -72,6 +72,13 @@ Parsed parse(const std::vector<std::uint8_t>& data) {
   return table;
 }
 
+// Opens and locks the table, and reads it.
+Failure readtable(const std::string& path, LockedFile& table, std::vector<std::uint8_t>& data) {
+  Failure f = table.open(path, Role::kTable);
+  if (f.ok()) f = table.readall(data, std::size_t(1) << 30);
+  return f;
+}
+
 }  // namespace
 
 std::string rowkey(const std::string& report) {
@@ -104,11 +111,8 @@ Failure ResultsTable::open(const std::string& path) {
   Place place;
   Failure f = lookat(path, Role::kTable, place);
   if (!f.ok()) return f;
-  if (place.kind == Place::kFolder || place.kind == Place::kOther) {
-    f = refusal(Problem::kNotAFile, path, Role::kTable);
-    f.step = Step::kOpen;
-    return f;
-  }
+  if (place.kind == Place::kFolder || place.kind == Place::kOther)
+    return notafile(Step::kOpen, path, Role::kTable);
   Folder folder;
   if (place.kind == Place::kNothing) {
     f = folder.open(path, Role::kFolder);
@@ -119,16 +123,11 @@ Failure ResultsTable::open(const std::string& path) {
   // One of ours, and one we may replace where it really lives.
   LockedFile table;
   std::vector<std::uint8_t> data;
-  f = table.open(path, Role::kTable);
-  if (f.ok()) f = table.readall(data, std::size_t(1) << 30);
+  f = readtable(path, table, data);
   if (!f.ok()) return f;
   if (!parse(data).ours) return refusal(Problem::kNotOurTable, path, Role::kTable);
-  Place own;
-  own.kind = Place::kFile;
-  own.key = table.key();
-  own.owner = table.rules().owner;
   f = folder.open(table.target(), Role::kFolder);
-  if (f.ok()) f = folder.mayreplace(table.target(), own, true, path, Role::kTable);
+  if (f.ok()) f = folder.mayreplace(table.target(), table.place(), true, path, Role::kTable);
   key_ = table.key();
   const Failure closed = table.close();
   return f.ok() ? closed : f;
@@ -152,16 +151,14 @@ Failure ResultsTable::write() {
   LockedFile table;
   std::vector<std::uint8_t> data;
   const bool exists = place.kind != Place::kNothing;
-  if (exists) {
-    f = table.open(path_, Role::kTable);
-    if (f.ok()) f = table.readall(data, std::size_t(1) << 30);
-    if (!f.ok()) return f;
-  }
+  if (exists) f = readtable(path_, table, data);
+  if (!f.ok()) return f;
   const Parsed parsed = parse(data);
   if (!parsed.ours) return refusal(Problem::kTableChanged, path_, Role::kTable);
 
   // This run's rows by key: the last of a report given twice wins, in
-  // the place of the first.
+  // the place of the first. A row once written is marked so.
+  constexpr std::size_t kWritten = std::size_t(-1);
   std::unordered_map<std::string, std::size_t> latest;
   std::vector<std::size_t> order;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -172,18 +169,18 @@ Failure ResultsTable::write() {
       at->second = i;
   }
   std::string out = std::string(kByteOrderMark) + kHeader + "\r\n";
-  std::unordered_map<std::string, bool> written;
+  const auto writemine = [&](std::size_t& at) {
+    if (at != kWritten) out += rows_[at].bytes;
+    at = kWritten;  // a later row of the same report: dropped, one row a report
+  };
   for (const auto& [key, bytes] : parsed.rows) {
     const auto mine = latest.find(key);
-    if (mine == latest.end()) {
+    if (mine == latest.end())
       out += bytes;
-    } else if (!written[key]) {
-      out += rows_[mine->second].bytes;
-      written[key] = true;
-    }  // a later row of the same report: dropped, one row a report
+    else
+      writemine(mine->second);
   }
-  for (const std::size_t i : order)
-    if (!written[rows_[i].key]) out += rows_[latest[rows_[i].key]].bytes;
+  for (const std::size_t i : order) writemine(latest[rows_[i].key]);
 
   const std::string target = exists ? table.target() : path_;
   Folder folder;

@@ -111,6 +111,9 @@ Failure systemfailure(Step step, const std::string& file, Role role, int code);
 // Memory that could not be had for `file`'s bytes ("malloc").
 Failure outofmemory(const std::string& file, Role role);
 
+// A pipe, a device or a folder where `step` needs a file (kNotAFile).
+Failure notafile(Step step, const std::string& file, Role role);
+
 // A failure that is not the system's: the plan's refusal, or a skip.
 Failure refusal(Problem problem, const std::string& file, Role role,
                 const std::string& other = std::string(), Role otherrole = Role::kNone);

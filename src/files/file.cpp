@@ -59,6 +59,12 @@ Failure outofmemory(const std::string& file, Role role) {
   return systemfailure(Step::kMemory, file, role, sys::kNoMemoryCode);
 }
 
+Failure notafile(Step step, const std::string& file, Role role) {
+  Failure f = refusal(Problem::kNotAFile, file, role);
+  f.step = step;
+  return f;
+}
+
 Failure refusal(Problem problem, const std::string& file, Role role, const std::string& other,
                 Role otherrole) {
   Failure f;
@@ -175,6 +181,14 @@ Failure LockedFile::readall(std::vector<std::uint8_t>& out, std::size_t limit) {
   return readhandle(file_, out, limit, size_, path_, role_);
 }
 
+Place LockedFile::place() const {
+  Place place;
+  place.kind = Place::kFile;
+  place.key = key_;
+  place.owner = rules_.owner;
+  return place;
+}
+
 Failure LockedFile::letgo() {
   if (!sys::kCloseBeforeRename) return {};
   return release();
@@ -216,11 +230,8 @@ Failure Folder::mayreplace(const std::string& target, const Place& place, bool h
                            const std::string& shown, Role role) const {
   // A link is replaced itself, whatever it leads to; anything else that
   // is not a file is not renamed over.
-  if (!place.link && (place.kind == Place::kFolder || place.kind == Place::kOther)) {
-    Failure f = refusal(Problem::kNotAFile, shown, role);
-    f.step = Step::kRename;
-    return f;
-  }
+  if (!place.link && (place.kind == Place::kFolder || place.kind == Place::kOther))
+    return notafile(Step::kRename, shown, role);
   // Whether a file can be added is the folder's, asked once.
   Failure f = writable_ ? Failure() : sys::mayaddfiles(path_, shown, role);
   writable_ = f.ok();

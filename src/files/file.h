@@ -132,6 +132,8 @@ class LockedFile {
 
   const FileKey& key() const { return key_; }
   const Rules& rules() const { return rules_; }
+  // What it is, as Folder::mayreplace() takes the file it replaces.
+  Place place() const;
   // The file a replacement changes: the path, or where its links lead.
   const std::string& target() const { return target_; }
 

@@ -165,11 +165,7 @@ Failure openfile(const std::string& path, bool write, Role role, const Place* lo
   else if (::stat(path.c_str(), &st) == 0)
     kind = S_ISREG(st.st_mode) ? Place::kFile : S_ISDIR(st.st_mode) ? Place::kFolder : Place::kOther;
   if (kind == Place::kFolder) return systemfailure(Step::kOpen, path, role, EISDIR);
-  if (kind != Place::kFile) {
-    Failure f = refusal(Problem::kNotAFile, path, role);
-    f.step = Step::kOpen;
-    return f;
-  }
+  if (kind != Place::kFile) return notafile(Step::kOpen, path, role);
   const int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return lasterror(Step::kOpen, path, role);
   // And again once open, in case the path changed in between.
@@ -180,9 +176,7 @@ Failure openfile(const std::string& path, bool write, Role role, const Place* lo
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    Failure f = refusal(Problem::kNotAFile, path, role);
-    f.step = Step::kOpen;
-    return f;
+    return notafile(Step::kOpen, path, role);
   }
   h = fd;
   key = keyof(st);

@@ -107,12 +107,6 @@ namespace {
 
 HANDLE handleof(sys::Handle h) { return reinterpret_cast<HANDLE>(h); }
 
-Failure notafile(Step step, const std::string& file, Role role) {
-  Failure f = refusal(Problem::kNotAFile, file, role);
-  f.step = step;
-  return f;
-}
-
 // Whether a failure of a step on `path` may pass if tried again: a
 // sharing or lock violation, or access denied to a file that is neither
 // read-only nor a folder (those stay as they are): another program has it
